@@ -1,0 +1,48 @@
+#pragma once
+// Serves one TimerEmulator on a pseudo-terminal and offers it as port com<N>.
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "emulator/timer_emulator.h"
+
+class PtyRunner {
+public:
+    // Opens the pseudo-terminal and registers com<port> in the port directory.
+    // Throws std::runtime_error when that is not possible.
+    PtyRunner(TimerEmulator& emulator, int port, bool paced = false);
+    ~PtyRunner();  // stops, closes, removes the link
+    PtyRunner(const PtyRunner&) = delete;
+    PtyRunner& operator=(const PtyRunner&) = delete;
+
+    const std::string& devicePath() const { return slavePath_; }
+    int port() const { return port_; }
+
+    // Serves on the calling thread until stop() (or a signal sets the flag).
+    void run();
+    // Serves on a thread of its own.
+    void start();
+    void stop();
+    // Closes the master: the program's next read or write fails as on a pulled cable.
+    void dropLine();
+
+    // Runs f with the emulator locked against the serving thread.
+    void withEmulator(const std::function<void(TimerEmulator&)>& f);
+
+private:
+    bool lineSettingsRight() const;
+
+    TimerEmulator& emulator_;
+    int port_;
+    bool paced_;
+    int master_ = -1;
+    int slaveKeeper_ = -1;
+    std::string slavePath_;
+    std::string linkPath_;
+    std::atomic<bool> stopping_{false};
+    std::mutex mutex_;
+    std::thread thread_;
+};

@@ -1,0 +1,80 @@
+#pragma once
+// The timer's side of the protocol as a state machine: bytes in, reply bytes out.
+// No I/O of its own; the pty runner (or a test) feeds it.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct EmulatorFaults {
+    bool silent = false;             // answers nothing at all
+    bool wakeAnswersGreater = false; // answers the wake with '>' instead of '!'
+    int strayBytesBeforeEcho = 0;    // this many junk bytes before every echo
+    bool garbageStream = false;      // sends junk for every byte received, never the echo
+    bool wrongChecksum = false;      // upload checksums are off by one
+    int hashFaultAfterByte = -1;     // data byte index of a "W" from which the '#' goes wrong
+    bool hashMissing = false;        // ...missing (true) or a wrong byte (false)
+    int silentAfterBytes = -1;       // stops answering after receiving this many bytes
+};
+
+struct EmulatorCounters {
+    int applyCount = 0;              // '@' received
+    int wakeCount = 0;
+    int writeBlocks = 0;             // complete "W" blocks
+    int uploadBlocksConfirmed = 0;
+    int uploadBlocksRejected = 0;
+    int bytesReceived = 0;
+};
+
+class TimerEmulator {
+public:
+    enum class Model { Pic684, Pic628A };
+
+    // memoryKiB: 0, 32, 64 or 128. firmware as major, minor.
+    explicit TimerEmulator(Model model = Model::Pic684, int memoryKiB = 64, int firmwareMajor = 2,
+                           int firmwareMinor = 1);
+
+    // Feeds one received byte; returns the bytes the timer sends back.
+    std::vector<std::uint8_t> receive(std::uint8_t byte);
+    // The reset line: back to the idle state (test mode and tuning end).
+    void reset();
+
+    std::array<std::uint8_t, 256>& parameterMemory() { return parameter_; }
+    const std::array<std::uint8_t, 256>& parameterMemory() const { return parameter_; }
+    std::vector<std::uint8_t>& externalMemory() { return external_; }
+    bool loadParameterMemory(const std::string& path);
+    bool saveParameterMemory(const std::string& path) const;
+
+    std::array<std::uint8_t, 2> identityBytes() const;
+    int trim() const { return trim_; }
+    bool testMode() const { return testMode_; }
+    bool tuning() const { return tuning_; }
+    EmulatorFaults& faults() { return faults_; }
+    const EmulatorCounters& counters() const { return counters_; }
+
+private:
+    enum class State { Idle, WriteAddress, WriteCount, WriteData, UploadCount, UploadAddress, UploadData,
+                       UploadVerdict, Tuning };
+    std::vector<std::uint8_t> echo(std::uint8_t byte);
+
+    Model model_;
+    int memoryKiB_;
+    int firmwareMajor_;
+    int firmwareMinor_;
+    std::array<std::uint8_t, 256> parameter_{};
+    std::vector<std::uint8_t> external_;
+    EmulatorFaults faults_;
+    EmulatorCounters counters_;
+    State state_ = State::Idle;
+    bool testMode_ = false;
+    bool tuning_ = false;
+    int trim_ = 0;
+    // current block
+    std::uint8_t address_ = 0;
+    int count_ = 0;
+    int index_ = 0;
+    std::uint32_t uploadAddress_ = 0;
+    int addressBytes_ = 0;
+    std::vector<std::uint8_t> uploadData_;
+};

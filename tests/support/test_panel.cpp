@@ -1,0 +1,70 @@
+#include "test_panel.h"
+
+void TestPanel::showMessage(std::string_view text, MessageIcon icon) {
+    messages.push_back({std::string(text), icon});
+    events.push_back("message " + std::string(text));
+}
+
+void TestPanel::beginWaitCursor() {
+    ++waitDepth;
+    events.emplace_back("wait+");
+}
+
+void TestPanel::endWaitCursor() {
+    --waitDepth;
+    events.emplace_back("wait-");
+}
+
+void TestPanel::sleepMs(int ms) {
+    totalSleepMs += ms;
+    events.push_back("sleep " + std::to_string(ms));
+}
+
+void TestPanel::playInformationSound() { events.emplace_back("info"); }
+void TestPanel::playErrorSound() { events.emplace_back("error"); }
+
+void TestPanel::setIdentityText(std::string_view text) {
+    identity = std::string(text);
+    events.push_back("identity " + identity);
+}
+
+void TestPanel::updateLinkControls(bool connected) {
+    linkEnabled = connected;
+    events.push_back(connected ? "link 1" : "link 0");
+}
+
+bool TestPanel::readForm(TimerSettings& settings) {
+    events.emplace_back("readForm");
+    if (form) {
+        // The port and the stored texts are not part of the form.
+        TimerSettings taken = *form;
+        taken.comPort = settings.comPort;
+        taken.transmitSequence = settings.transmitSequence;
+        taken.audioFilePath = settings.audioFilePath;
+        taken.ringtoneFilePath = settings.ringtoneFilePath;
+        taken.toneSequenceText = settings.toneSequenceText;
+        taken.oscillatorTune = settings.oscillatorTune;
+        settings = taken;
+    }
+    return formValid;
+}
+
+void TestPanel::showForm(const TimerSettings& settings) {
+    events.emplace_back("showForm");
+    shownForm = settings;
+    form = settings;
+}
+
+void TestPanel::updateModeControls(const TimerSettings&) { events.emplace_back("modes"); }
+
+std::optional<std::string> TestPanel::editToneSequence(const std::string& text) {
+    events.emplace_back("edit");
+    toneSequenceShown = text;
+    return toneSequenceAnswer;
+}
+
+std::vector<std::string> TestPanel::messageTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& m : messages) texts.push_back(m.text);
+    return texts;
+}

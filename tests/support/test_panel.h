@@ -1,0 +1,51 @@
+#pragma once
+// A scripted operator: records what operations show and answers the editors from a
+// script. Pauses return at once; everything else is as the window would do it.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/timer_settings.h"
+#include "ui/operator_panel.h"
+
+class TestPanel : public OperatorPanel {
+public:
+    void showMessage(std::string_view text, MessageIcon icon) override;
+    void beginWaitCursor() override;
+    void endWaitCursor() override;
+    void sleepMs(int ms) override;
+    void playInformationSound() override;
+    void playErrorSound() override;
+    int selectedPortNumber() override { return port; }
+    void setIdentityText(std::string_view text) override;
+    void updateLinkControls(bool connected) override;
+    bool readForm(TimerSettings& settings) override;
+    void showForm(const TimerSettings& settings) override;
+    void updateModeControls(const TimerSettings& settings) override;
+    std::optional<std::string> editToneSequence(const std::string& text) override;
+
+    // Texts of the messages shown, in order.
+    std::vector<std::string> messageTexts() const;
+
+    struct Message {
+        std::string text;
+        MessageIcon icon;
+    };
+    std::vector<Message> messages;
+    // "wait+", "wait-", "sleep <ms>", "info", "error", "link <0|1>", "readForm", "showForm",
+    // "modes", "identity <text>", "message <text>", "edit"
+    std::vector<std::string> events;
+    int port = -1;
+    std::string identity;
+    bool linkEnabled = false;
+    int waitDepth = 0;
+    int totalSleepMs = 0;
+    // What the form holds: readForm copies it into the settings when set.
+    std::optional<TimerSettings> form;
+    bool formValid = true;
+    std::optional<TimerSettings> shownForm;
+    std::optional<std::string> toneSequenceAnswer;  // nothing = the operator cancels
+    std::string toneSequenceShown;
+};
