@@ -1,0 +1,182 @@
+#include "cli/commands.h"
+
+#include <charconv>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+
+#include "app/settings_form.h"
+#include "app/timer_settings.h"
+#include "cli/settings_text.h"
+#include "config/configuration.h"
+#include "content/cw_message.h"
+#include "content/tone_sequence.h"
+#include "link/port_numbers.h"
+#include "link/serial_port.h"
+#include "link/timer_session.h"
+
+namespace {
+
+constexpr const char* usageText =
+    "usage: tavofoxctl ports\n"
+    "       tavofoxctl --port N identify | reset | test-mode | read\n"
+    "       tavofoxctl --port N write [--from FILE] [key=value ...]\n"
+    "       tavofoxctl --port N tone-sequence TEXT\n";
+constexpr const char* noIdentity = "The timer did not identify itself";
+
+struct UsageError {
+    std::string message;
+};
+
+int usage(std::ostream& err, const std::string& message) {
+    if (!message.empty()) err << "tavofoxctl: " << message << '\n';
+    err << usageText;
+    return ExitStatus::usage;
+}
+
+int listPorts(std::ostream& out) {
+    std::vector<unsigned> ports;
+    enumerateSerialPorts(ports);
+    for (unsigned n : ports) out << "COM" << n << '\t' << portDevicePath(static_cast<int>(n)) << '\n';
+    return ExitStatus::ok;
+}
+
+// One timer on one port, reached as the window's Connect reaches it.
+class TimerCommandLine {
+public:
+    TimerCommandLine(int port, std::ostream& out, std::ostream& err, const ConsolePanel::Sleeper& sleeper)
+        : out_(out), err_(err), panel_(port, err, sleeper), session_(panel_, settings_) {}
+
+    int run(const std::string& command, const std::vector<std::string>& rest);
+
+private:
+    bool connect();
+    // Reads the configuration; the start of every command that writes, so that nothing
+    // the user did not name changes.
+    bool read();
+    bool wroteConfiguration(int soundsBefore) const {
+        return panel_.informationSounds() > soundsBefore && !panel_.shown(CwMessageText::writeFailed);
+    }
+    int write(const std::vector<std::string>& rest);
+    int toneSequence(const std::string& text);
+    bool checked(const std::vector<SettingsAssignment>& assignments);
+
+    std::ostream& out_;
+    std::ostream& err_;
+    TimerSettings settings_;
+    ConsolePanel panel_;
+    TimerSession session_;
+};
+
+bool TimerCommandLine::connect() {
+    if (!session_.wakeTimer()) return false;
+    if (!session_.identifyTimer()) {
+        panel_.showMessage(noIdentity, MessageIcon::Warning);
+        return false;
+    }
+    return true;
+}
+
+bool TimerCommandLine::read() {
+    const int before = panel_.informationSounds();
+    readConfiguration(session_);
+    return panel_.informationSounds() > before;
+}
+
+bool TimerCommandLine::checked(const std::vector<SettingsAssignment>& assignments) {
+    if (auto failure = applySettings(assignments, settings_)) {
+        panel_.showMessage(*failure, MessageIcon::Warning);
+        return false;
+    }
+    return true;
+}
+
+int TimerCommandLine::write(const std::vector<std::string>& rest) {
+    std::vector<SettingsAssignment> assignments;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        std::string error;
+        if (rest[i] == "--from") {
+            if (i + 1 >= rest.size()) throw UsageError{"--from needs a file"};
+            std::ifstream file(rest[++i], std::ios::binary);
+            if (!file) throw UsageError{"cannot read " + rest[i]};
+            std::stringstream content;
+            content << file.rdbuf();
+            auto lines = parseSettingsFile(content.str(), error);
+            if (!lines) throw UsageError{rest[i] + ": " + error};
+            assignments.insert(assignments.end(), lines->begin(), lines->end());
+        } else if (auto assignment = parseAssignment(rest[i], error)) {
+            assignments.push_back(std::move(*assignment));
+        } else {
+            throw UsageError{error};
+        }
+    }
+    if (!connect() || !read() || !checked(assignments)) return ExitStatus::failed;
+    const int before = panel_.informationSounds();
+    writeConfiguration(session_);
+    return wroteConfiguration(before) ? ExitStatus::ok : ExitStatus::failed;
+}
+
+int TimerCommandLine::toneSequence(const std::string& text) {
+    if (!connect() || !read() || !checked({})) return ExitStatus::failed;
+    panel_.answerToneSequence(text);
+    const int before = panel_.informationSounds();
+    editToneSequence(session_);
+    return wroteConfiguration(before) ? ExitStatus::ok : ExitStatus::failed;
+}
+
+int TimerCommandLine::run(const std::string& command, const std::vector<std::string>& rest) {
+    const bool noArguments = rest.empty();
+    if (command == "identify" && noArguments) {
+        if (!connect()) return ExitStatus::failed;
+        out_ << panel_.identity() << '\n';
+        return ExitStatus::ok;
+    }
+    if (command == "reset" && noArguments) {
+        if (!connect()) return ExitStatus::failed;
+        session_.resetTimer();
+        return ExitStatus::ok;
+    }
+    if (command == "test-mode" && noArguments) {
+        if (!connect()) return ExitStatus::failed;
+        session_.startTestMode();
+        return panel_.shown(TimerSessionText::testModeEnabled) ? ExitStatus::ok : ExitStatus::failed;
+    }
+    if (command == "read" && noArguments) {
+        if (!connect() || !read()) return ExitStatus::failed;
+        out_ << formatSettingsText(settings_);
+        return ExitStatus::ok;
+    }
+    if (command == "write") return write(rest);
+    if (command == "tone-sequence" && rest.size() == 1) return toneSequence(rest[0]);
+    throw UsageError{"unknown command or wrong arguments: " + command};
+}
+
+} // namespace
+
+int runTavofoxctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  const ConsolePanel::Sleeper& sleeper) {
+    try {
+        if (args.empty()) throw UsageError{""};
+        if (args[0] == "--help" || args[0] == "-h") {
+            out << usageText;
+            return ExitStatus::ok;
+        }
+        if (args[0] == "ports") {
+            if (args.size() != 1) throw UsageError{"ports takes no arguments"};
+            return listPorts(out);
+        }
+        if (args[0] != "--port" || args.size() < 3) throw UsageError{""};
+        int port = 0;
+        const std::string& number = args[1];
+        auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), port);
+        if (ec != std::errc{} || end != number.data() + number.size() || port < 1)
+            throw UsageError{"--port needs a port number: " + number};
+        TimerCommandLine timer(port, out, err, sleeper);
+        return timer.run(args[2], {args.begin() + 3, args.end()});
+    } catch (const UsageError& e) {
+        return usage(err, e.message);
+    } catch (const CSerialException& e) {
+        err << e.message() << '\n';
+        return ExitStatus::failed;
+    }
+}

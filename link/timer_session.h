@@ -35,6 +35,16 @@ inline constexpr int replyWaitLimitMs = 5000;
 inline constexpr int supportedFirmwareMajor = 2;
 } // namespace TimerLink
 
+// What the link shows the operator.
+namespace TimerSessionText {
+inline constexpr const char* noCommunication = "No Communication with DEVICE possible";
+inline constexpr const char* portInUse = "De serieele poort is al in gebruik";
+inline constexpr const char* versionMismatch = "WARNING: PIC and PC have incompatible version nrs";
+inline constexpr const char* testModeEnabled =
+    "     ***** Test Mode Enabled *****\nYou need to RESET the Timer to end this";
+inline constexpr const char* testModeFailed = "Error setting test mode";
+} // namespace TimerSessionText
+
 class TimerSession {
 public:
     TimerSession(OperatorPanel& panel, TimerSettings& settings);

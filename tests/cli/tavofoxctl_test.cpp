@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/commands.h"
+#include "config/config_image.h"
+#include "emulated_timer.h"
+
+namespace {
+
+struct Run {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Run tavofoxctl(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = runTavofoxctl(args, out, err, [](int) {});
+    return {status, out.str(), err.str()};
+}
+
+// A timer that has been programmed once with the program's start values.
+void programDefaults(TimerEmulator& timer) {
+    const ConfigBlock block = encodeConfigBlock(TimerSettings{}, 8000000);
+    auto& memory = timer.parameterMemory();
+    std::copy(block.begin(), block.end(), memory.begin());
+    std::fill(memory.begin() + 13, memory.begin() + 128, 0);
+}
+
+std::string valueOf(const std::string& text, const std::string& key) {
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
+    return "<missing>";
+}
+
+class TavofoxctlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        timer.runner->withEmulator(programDefaults);
+    }
+    std::string port() const { return std::to_string(timer.runner->port()); }
+    EmulatedTimer timer;
+};
+
+TEST_F(TavofoxctlTest, ReadPrintsEveryStoredSettingAsKeyValueLines) {
+    const Run run = tavofoxctl({"--port", port(), "read"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "transmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=0\n"
+                       "audioMode=0\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
+                       "cwSpeed=12\noutputLevel=1\ntableLength=0\nrecoveryBeaconDelay=0\noscillatorTune=0\n"
+                       "transmitSequence=00000000000000000000000000000000\ntoneSequenceText=\n");
+    EXPECT_EQ(run.err, "");
+}
+
+TEST_F(TavofoxctlTest, WriteChangesOnlyTheNamedSettingsAndAppliesThem) {
+    const Run write = tavofoxctl({"--port", port(), "write", "cycleId=3", "transmitMode=1", "cwText=moe",
+                                  "toneFrequency=1000", "keyed=1", "oscillatorTune=-4"});
+    ASSERT_EQ(write.status, 0) << write.err;
+    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().applyCount; }), 1);
+    const auto memory = timer.with([](TimerEmulator& e) { return e.parameterMemory(); });
+    EXPECT_EQ(memory[4], 2);          // cycle ID 3 is stored as 2
+    EXPECT_EQ(memory[9], 0x1C);       // trim -4 as five bits
+    EXPECT_EQ(memory[32], 'M');       // letters go to the timer as capitals
+    EXPECT_EQ(memory[35], 0);
+
+    const Run read = tavofoxctl({"--port", port(), "read"});
+    ASSERT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(valueOf(read.out, "cycleId"), "3");
+    EXPECT_EQ(valueOf(read.out, "transmitMode"), "1");
+    EXPECT_EQ(valueOf(read.out, "cwText"), "MOE");
+    EXPECT_EQ(valueOf(read.out, "toneFrequency"), "1000");
+    EXPECT_EQ(valueOf(read.out, "keyed"), "1");
+    EXPECT_EQ(valueOf(read.out, "oscillatorTune"), "-4");
+    EXPECT_EQ(valueOf(read.out, "transmitterCount"), "5");
+}
+
+TEST_F(TavofoxctlTest, SecondTimerIsProgrammedFromTheFirstOnesFile) {
+    ASSERT_EQ(tavofoxctl({"--port", port(), "write", "transmitMode=1", "transmitterCount=4", "stepLength=90",
+                          "cwText=MO5", "audioMode=1", "autoId=0"})
+                  .status,
+              0);
+    TimerEmulator secondTimer;
+    PtyRunner second(secondTimer, timer.runner->port() + 1);
+    second.withEmulator(programDefaults);
+    second.start();
+
+    const Run first = tavofoxctl({"--port", port(), "read"});
+    ASSERT_EQ(first.status, 0);
+    const std::string file = timer.home.path() + "/fox.txt";
+    std::ofstream(file) << "# copied from the first fox\n\n" << first.out;
+    const Run copy = tavofoxctl({"--port", std::to_string(second.port()), "write", "--from", file, "cycleId=2"});
+    ASSERT_EQ(copy.status, 0) << copy.err;
+
+    const Run again = tavofoxctl({"--port", std::to_string(second.port()), "read"});
+    std::string expected = first.out;
+    expected.replace(expected.find("cycleId=1"), 9, "cycleId=2");
+    // The step length is held in tens of seconds.
+    EXPECT_EQ(again.out, expected);
+    EXPECT_EQ(valueOf(again.out, "stepLength"), "90");
+    second.stop();
+}
+
+TEST_F(TavofoxctlTest, FailedCheckWritesNothing) {
+    const int blocksBefore = timer.with([](TimerEmulator& e) { return e.counters().writeBlocks; });
+    Run run = tavofoxctl({"--port", port(), "write", "cycleId=11"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Please enter an integer between 1 and 10.\n");
+    run = tavofoxctl({"--port", port(), "write", "cwText=ABCDEFGHIJKLMNOPQRSTUVWXYZ012345"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Please enter no more than 31 characters.\n");
+    run = tavofoxctl({"--port", port(), "write", "oscillatorTune=16"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Please enter an integer between -16 and 15.\n");
+    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().writeBlocks; }), blocksBefore);
+    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().applyCount; }), 0);
+}
+
+TEST_F(TavofoxctlTest, UsageErrorsNeverReachTheTimer) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, {"identify"}, {"--port", "x", "read"}, {"--port", port(), "fly"},
+          {"--port", port(), "write", "colour=red"}, {"--port", port(), "write", "cycleId"},
+          {"--port", port(), "write", "--from"}, {"--port", port(), "tone-sequence"},
+          {"--port", port(), "read", "extra"}, {"ports", "extra"}}) {
+        const Run run = tavofoxctl(args);
+        EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
+        EXPECT_NE(run.err.find("usage: tavofoxctl"), std::string::npos);
+    }
+    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().wakeCount; }), 0);
+}
+
+TEST_F(TavofoxctlTest, ToneSequenceIsDownloadedAndReadBackAsText) {
+    Run run = tavofoxctl({"--port", port(), "tone-sequence", "800,10,1200,10"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(valueOf(tavofoxctl({"--port", port(), "read"}).out, "toneSequenceText"), "800,10,1200,10");
+
+    run = tavofoxctl({"--port", port(), "tone-sequence", "800,10"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Less than two tones in sequence!!\n");
+}
+
+TEST_F(TavofoxctlTest, IdentifyTestModeAndReset) {
+    Run run = tavofoxctl({"--port", port(), "identify"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "TAVO Timer P:684 M:512K  v2.1\n");
+
+    run = tavofoxctl({"--port", port(), "test-mode"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "     ***** Test Mode Enabled *****\nYou need to RESET the Timer to end this\n");
+    EXPECT_TRUE(timer.with([](TimerEmulator& e) { return e.testMode(); }));
+
+    EXPECT_EQ(tavofoxctl({"--port", port(), "reset"}).status, 0);
+
+    run = tavofoxctl({"--port", "99", "identify"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "De serieele poort is al in gebruik\n");
+}
+
+// The programs as a user runs them: the emulator process offers a port, tavofoxctl
+// lists it and identifies the timer behind it with real pauses.
+TEST(TavofoxctlProgram, ListsAndIdentifiesTheEmulatorProcess) {
+    TempConfigHome home;
+    const std::string bin = std::getenv("TAVOFOX_BIN_DIR") ? std::getenv("TAVOFOX_BIN_DIR") : "build/bin";
+    const std::string pidFile = home.path() + "/emulator.pid";
+    ASSERT_EQ(std::system((bin + "/tavofox-emulator --port 42 --model 628A --memory 128 > /dev/null & echo $! > " +
+                           pidFile)
+                              .c_str()),
+              0);
+    const auto link = std::filesystem::path(home.path()) / "VOSK/ports/com42";
+    for (int i = 0; i < 100 && !std::filesystem::is_symlink(link); ++i) std::system("sleep 0.05");
+    ASSERT_TRUE(std::filesystem::is_symlink(link));
+
+    auto capture = [](const std::string& command) {
+        std::string text;
+        if (FILE* pipe = popen(command.c_str(), "r")) {
+            char buffer[256];
+            while (fgets(buffer, sizeof buffer, pipe)) text += buffer;
+            pclose(pipe);
+        }
+        return text;
+    };
+    EXPECT_NE(capture(bin + "/tavofoxctl ports").find("COM42\t/dev/pts/"), std::string::npos);
+    EXPECT_EQ(capture(bin + "/tavofoxctl --port 42 identify"), "TAVO Timer P:628A M:1024K  v2.1\n");
+
+    std::system(("kill $(cat " + pidFile + ")").c_str());
+    for (int i = 0; i < 100 && std::filesystem::is_symlink(link); ++i) std::system("sleep 0.05");
+    EXPECT_FALSE(std::filesystem::is_symlink(link)) << "the emulator removes its port when it ends";
+}
+
+} // namespace

@@ -1,0 +1,47 @@
+#pragma once
+// The operator's panel on a console: messages go to the error stream, one per line, the
+// editors are answered by the command line's arguments, and nobody is waited for.
+
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/operator_panel.h"
+
+class ConsolePanel : public OperatorPanel {
+public:
+    using Sleeper = std::function<void(int ms)>;
+
+    ConsolePanel(int port, std::ostream& err, Sleeper sleeper);
+
+    void showMessage(std::string_view text, MessageIcon icon) override;
+    void beginWaitCursor() override {}
+    void endWaitCursor() override {}
+    void sleepMs(int ms) override;
+    void playInformationSound() override { ++informationSounds_; }
+    void playErrorSound() override {}
+    int selectedPortNumber() override { return port_; }
+    void setIdentityText(std::string_view text) override { identity_ = std::string(text); }
+    void updateLinkControls(bool) override {}
+    // The console's values are checked before an operation starts, so the form stands as it is.
+    bool readForm(TimerSettings&) override { return true; }
+    void showForm(const TimerSettings&) override {}
+    void updateModeControls(const TimerSettings&) override {}
+    std::optional<std::string> editToneSequence(const std::string&) override { return toneSequenceAnswer_; }
+
+    void answerToneSequence(std::string text) { toneSequenceAnswer_ = std::move(text); }
+    const std::string& identity() const { return identity_; }
+    int informationSounds() const { return informationSounds_; }
+    bool shown(std::string_view text) const;
+
+private:
+    int port_;
+    std::ostream& err_;
+    Sleeper sleeper_;
+    std::string identity_;
+    int informationSounds_ = 0;
+    std::vector<std::string> messages_;
+    std::optional<std::string> toneSequenceAnswer_;
+};
