@@ -1,0 +1,155 @@
+// tavofox-emulator: a software fox timer on a pseudo-terminal, offered as a port number.
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include <pthread.h>
+
+#include "emulator/pty_runner.h"
+#include "emulator/timer_emulator.h"
+
+namespace {
+
+constexpr int usageExit = 2;
+constexpr int failureExit = 1;
+constexpr int largestVersionPart = 15;
+
+constexpr const char* usageText =
+    "usage: tavofox-emulator --port N [--model 684|628A] [--memory 0|32|64|128]\n"
+    "                        [--firmware MAJOR.MINOR] [--eeprom FILE] [--paced]\n"
+    "Offers a software fox timer as port COM<N> of the per-user port directory until\n"
+    "interrupted (SIGINT or SIGTERM).\n"
+    "  --port N              port number to offer, 1 or more\n"
+    "  --model 684|628A      processor model (default 684)\n"
+    "  --memory 0|32|64|128  external sample memory in KiB (default 64)\n"
+    "  --firmware M.N        firmware version, each part 0..15 (default 2.1)\n"
+    "  --eeprom FILE         keeps the parameter memory (256 bytes) in FILE between runs\n"
+    "  --paced               sends replies at the pace of a 19200-baud line\n";
+
+struct Options {
+    int port = 0;
+    TimerEmulator::Model model = TimerEmulator::Model::Pic684;
+    int memoryKiB = 64;
+    int firmwareMajor = 2;
+    int firmwareMinor = 1;
+    std::string eepromPath;
+    bool paced = false;
+};
+
+std::optional<int> parseNumber(const std::string& text, int smallest, int largest) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const int value = std::stoi(text);
+    if (value < smallest || value > largest) return std::nullopt;
+    return value;
+}
+
+int usageError(const std::string& problem) {
+    std::fprintf(stderr, "tavofox-emulator: %s\n%s", problem.c_str(), usageText);
+    return usageExit;
+}
+
+// Fills options from the arguments; an exit code when the program is to end at once.
+std::optional<int> parseArguments(int argc, char** argv, Options& options) {
+    bool portGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--help" || option == "-h") {
+            std::fputs(usageText, stdout);
+            return 0;
+        }
+        if (option == "--paced") {
+            options.paced = true;
+            continue;
+        }
+        if (option != "--port" && option != "--model" && option != "--memory" && option != "--firmware" &&
+            option != "--eeprom")
+            return usageError("unknown option " + option);
+        if (i + 1 >= argc) return usageError(option + " needs a value");
+        const std::string value = argv[++i];
+        if (option == "--port") {
+            const auto port = parseNumber(value, 1, 999999999);
+            if (!port) return usageError("--port takes a number of 1 or more, not " + value);
+            options.port = *port;
+            portGiven = true;
+        } else if (option == "--model") {
+            if (value == "684")
+                options.model = TimerEmulator::Model::Pic684;
+            else if (value == "628A")
+                options.model = TimerEmulator::Model::Pic628A;
+            else
+                return usageError("--model takes 684 or 628A, not " + value);
+        } else if (option == "--memory") {
+            const auto kib = parseNumber(value, 0, 128);
+            if (!kib || (*kib != 0 && *kib != 32 && *kib != 64 && *kib != 128))
+                return usageError("--memory takes 0, 32, 64 or 128, not " + value);
+            options.memoryKiB = *kib;
+        } else if (option == "--firmware") {
+            const auto dot = value.find('.');
+            const auto major = dot == std::string::npos
+                                   ? std::nullopt
+                                   : parseNumber(value.substr(0, dot), 0, largestVersionPart);
+            const auto minor = dot == std::string::npos
+                                   ? std::nullopt
+                                   : parseNumber(value.substr(dot + 1), 0, largestVersionPart);
+            if (!major || !minor) return usageError("--firmware takes MAJOR.MINOR, each 0..15, not " + value);
+            options.firmwareMajor = *major;
+            options.firmwareMinor = *minor;
+        } else {
+            if (value.empty()) return usageError("--eeprom needs a file name");
+            options.eepromPath = value;
+        }
+    }
+    if (!portGiven) return usageError("--port is required");
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (const auto exitCode = parseArguments(argc, argv, options)) return *exitCode;
+
+    TimerEmulator emulator(options.model, options.memoryKiB, options.firmwareMajor, options.firmwareMinor);
+    std::error_code error;
+    if (!options.eepromPath.empty() && std::filesystem::exists(options.eepromPath, error) &&
+        !emulator.loadParameterMemory(options.eepromPath)) {
+        // Refused rather than overwritten at the end: the file may be something else entirely.
+        std::fprintf(stderr, "tavofox-emulator: %s is not a 256-byte parameter memory\n",
+                     options.eepromPath.c_str());
+        return failureExit;
+    }
+
+    // The signals are taken by sigwait below; blocked before the serving thread starts, so that
+    // it inherits the mask and never takes them itself.
+    sigset_t endSignals;
+    sigemptyset(&endSignals);
+    sigaddset(&endSignals, SIGINT);
+    sigaddset(&endSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
+
+    int exitCode = 0;
+    try {
+        PtyRunner runner(emulator, options.port, options.paced);
+        runner.start();
+        std::printf("tavofox-emulator: COM%d on %s\n", options.port, runner.devicePath().c_str());
+        std::fflush(stdout);
+        int received = 0;
+        sigwait(&endSignals, &received);
+        runner.stop();
+    } catch (const std::runtime_error& failure) {
+        std::fprintf(stderr, "tavofox-emulator: %s\n", failure.what());
+        return failureExit;
+    }
+
+    if (!options.eepromPath.empty() && !emulator.saveParameterMemory(options.eepromPath)) {
+        std::fprintf(stderr, "tavofox-emulator: cannot save the parameter memory to %s\n",
+                     options.eepromPath.c_str());
+        exitCode = failureExit;
+    }
+    return exitCode;
+}

@@ -1,0 +1,254 @@
+// Serves a TimerEmulator on the master side of a pseudo-terminal; the program opens the slave.
+
+#include "emulator/pty_runner.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "link/port_numbers.h"
+
+namespace {
+
+// One byte on a 19200-baud line with 8 data bits and 2 stop bits: 11 bit times.
+constexpr auto pacedByteTime = std::chrono::microseconds(11 * 1000000 / 19200);
+// How often a line that never falls silent sends a noise byte.
+constexpr int noiseGapMs = 1;
+// How long a reply waits for room on the line before it is dropped, as a real line would lose it.
+constexpr int roomWaitMs = 100;
+constexpr std::size_t readChunk = 256;
+
+std::string systemError(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
+
+std::string readLink(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+    return error ? std::string() : target.string();
+}
+
+} // namespace
+
+PtyRunner::PtyRunner(TimerEmulator& emulator, int port, bool paced)
+    : emulator_(emulator), port_(port), paced_(paced) {
+    if (port <= 0) throw std::runtime_error("port number " + std::to_string(port) + " is not 1 or more");
+    try {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master_ < 0) throw std::runtime_error(systemError("cannot open a pseudo-terminal"));
+        if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+            throw std::runtime_error(systemError("cannot unlock the pseudo-terminal"));
+        char name[128] = {};
+        if (::ptsname_r(master_, name, sizeof name) != 0)
+            throw std::runtime_error(systemError("cannot name the pseudo-terminal"));
+        slavePath_ = name;
+        // Without an open slave the master reads EIO whenever the program has the port closed.
+        slaveKeeper_ = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (slaveKeeper_ < 0) throw std::runtime_error(systemError("cannot open " + slavePath_));
+        // Raw, so nothing the program sends is echoed or altered before the program's own settings;
+        // the speed stays at the terminal's default, which the line check does not accept.
+        termios raw{};
+        if (::tcgetattr(slaveKeeper_, &raw) == 0) {
+            cfmakeraw(&raw);
+            ::tcsetattr(slaveKeeper_, TCSANOW, &raw);
+        }
+        // Replies must never block the server: a program that does not read would stop it.
+        const int flags = ::fcntl(master_, F_GETFL);
+        if (flags < 0 || ::fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0)
+            throw std::runtime_error(systemError("cannot set up the pseudo-terminal"));
+        int wake[2];
+        if (::pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0)
+            throw std::runtime_error(systemError("cannot make a pipe"));
+        wakeRead_ = wake[0];
+        wakeWrite_ = wake[1];
+        registerLink();
+    } catch (...) {
+        closeAll();
+        throw;
+    }
+}
+
+PtyRunner::~PtyRunner() {
+    stop();
+    // Only our own link: another emulator may have taken the number since.
+    if (!linkPath_.empty() && readLink(linkPath_) == slavePath_) ::unlink(linkPath_.c_str());
+    closeAll();
+}
+
+void PtyRunner::registerLink() {
+    const std::string directory = portDirectory();
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error) throw std::runtime_error("cannot create " + directory + ": " + error.message());
+    const std::string link = directory + "/com" + std::to_string(port_);
+    struct stat info {};
+    if (::lstat(link.c_str(), &info) == 0) {
+        if (!S_ISLNK(info.st_mode)) throw std::runtime_error(link + " exists and is not a link");
+        // A link whose device still exists belongs to someone; one whose device is gone is stale.
+        if (::stat(link.c_str(), &info) == 0)
+            throw std::runtime_error("COM" + std::to_string(port_) + " is already " + readLink(link) + " (" +
+                                     link + ")");
+        if (::unlink(link.c_str()) != 0) throw std::runtime_error(systemError("cannot remove " + link));
+    }
+    if (::symlink(slavePath_.c_str(), link.c_str()) != 0)
+        throw std::runtime_error(systemError("cannot create " + link));
+    linkPath_ = link;
+}
+
+void PtyRunner::closeAll() noexcept {
+    closeMaster();
+    for (int* fd : {&slaveKeeper_, &wakeRead_, &wakeWrite_}) {
+        if (*fd >= 0) ::close(*fd);
+        *fd = -1;
+    }
+}
+
+void PtyRunner::closeMaster() noexcept {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+}
+
+void PtyRunner::wakeServer() noexcept {
+    const char signal = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(wakeWrite_, &signal, 1);
+}
+
+// A pseudo-terminal master reads the slave's settings: those the program has set.
+bool PtyRunner::lineSettingsRight() const {
+    termios line{};
+    if (master_ < 0 || ::tcgetattr(master_, &line) != 0) return false;
+    return cfgetospeed(&line) == B19200 && (line.c_cflag & CSIZE) == CS8 && (line.c_cflag & CSTOPB) &&
+           !(line.c_cflag & PARENB);
+}
+
+void PtyRunner::send(int master, const std::vector<std::uint8_t>& bytes) {
+    const std::size_t step = paced_ ? 1 : bytes.size();
+    for (std::size_t sent = 0; sent < bytes.size();) {
+        if (paced_) std::this_thread::sleep_for(pacedByteTime);
+        const ssize_t put = ::write(master, bytes.data() + sent, std::min(step, bytes.size() - sent));
+        if (put > 0) {
+            sent += static_cast<std::size_t>(put);
+            continue;
+        }
+        if (put < 0 && errno != EAGAIN && errno != EINTR) return;
+        pollfd room{master, POLLOUT, 0};
+        const int ready = ::poll(&room, 1, roomWaitMs);
+        if (ready == 0 || (ready < 0 && errno != EINTR)) return;
+    }
+}
+
+void PtyRunner::run() {
+    {
+        const std::lock_guard lock(mutex_);
+        serving_ = true;
+    }
+    std::uint8_t buffer[readChunk];
+    while (!stopping_) {
+        int master = -1;
+        bool noisy = false;
+        {
+            const std::lock_guard lock(mutex_);
+            master = master_;
+            noisy = master >= 0 && emulator_.faults().garbageStream;
+        }
+        pollfd waits[2] = {{wakeRead_, POLLIN, 0}, {master, POLLIN, 0}};
+        const int ready = ::poll(waits, 2, noisy ? noiseGapMs : -1);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (waits[0].revents) {
+            char drained[16];
+            while (::read(wakeRead_, drained, sizeof drained) > 0) {}
+            const std::lock_guard lock(mutex_);
+            if (dropRequested_) {
+                // Closed here, outside the poll, so the hang-up reaches the program at once.
+                closeMaster();
+                dropRequested_ = false;
+                lineDropped_.notify_all();
+            }
+            continue;
+        }
+        if (master < 0) continue;
+        if (ready == 0) {
+            std::uint8_t noise = 0;
+            {
+                const std::lock_guard lock(mutex_);
+                noise = emulator_.noiseByte();
+            }
+            send(master, {noise});
+            continue;
+        }
+        if (!(waits[1].revents & POLLIN)) {
+            // No slave can hang up while we keep one open; a master in error is a dead line.
+            const std::lock_guard lock(mutex_);
+            closeMaster();
+            continue;
+        }
+        const ssize_t got = ::read(master, buffer, sizeof buffer);
+        if (got <= 0) {
+            if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+            const std::lock_guard lock(mutex_);
+            closeMaster();
+            continue;
+        }
+        std::vector<std::uint8_t> replies;
+        bool dropped = false;
+        {
+            const std::lock_guard lock(mutex_);
+            // A garbled line (wrong speed or framing) gives the timer nothing it can read.
+            if (!lineSettingsRight()) continue;
+            for (ssize_t i = 0; i < got && !dropped; ++i) {
+                const std::vector<std::uint8_t> reply = emulator_.receive(buffer[i]);
+                const int dropAfter = emulator_.faults().dropLineAfterBytes;
+                dropped = dropAfter >= 0 && emulator_.counters().bytesReceived >= dropAfter;
+                if (!dropped) replies.insert(replies.end(), reply.begin(), reply.end());
+            }
+            if (dropped) closeMaster();
+        }
+        if (!dropped) send(master, replies);
+    }
+    const std::lock_guard lock(mutex_);
+    serving_ = false;
+    lineDropped_.notify_all();
+}
+
+void PtyRunner::start() {
+    if (thread_.joinable()) return;
+    stopping_ = false;
+    {
+        const std::lock_guard lock(mutex_);
+        serving_ = true;
+    }
+    thread_ = std::thread([this] { run(); });
+}
+
+void PtyRunner::stop() {
+    stopping_ = true;
+    if (wakeWrite_ >= 0) wakeServer();
+    if (thread_.joinable()) thread_.join();
+}
+
+void PtyRunner::dropLine() {
+    std::unique_lock lock(mutex_);
+    if (master_ >= 0 && serving_) {
+        dropRequested_ = true;
+        wakeServer();
+        lineDropped_.wait(lock, [this] { return master_ < 0 || !serving_; });
+    }
+    closeMaster();
+}
+
+void PtyRunner::withEmulator(const std::function<void(TimerEmulator&)>& f) {
+    const std::lock_guard lock(mutex_);
+    f(emulator_);
+}

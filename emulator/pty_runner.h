@@ -2,10 +2,13 @@
 // Serves one TimerEmulator on a pseudo-terminal and offers it as port com<N>.
 
 #include <atomic>
+#include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "emulator/timer_emulator.h"
 
@@ -14,14 +17,14 @@ public:
     // Opens the pseudo-terminal and registers com<port> in the port directory.
     // Throws std::runtime_error when that is not possible.
     PtyRunner(TimerEmulator& emulator, int port, bool paced = false);
-    ~PtyRunner();  // stops, closes, removes the link
+    ~PtyRunner(); // stops, closes, removes the link
     PtyRunner(const PtyRunner&) = delete;
     PtyRunner& operator=(const PtyRunner&) = delete;
 
     const std::string& devicePath() const { return slavePath_; }
     int port() const { return port_; }
 
-    // Serves on the calling thread until stop() (or a signal sets the flag).
+    // Serves on the calling thread until stop() is called from another thread.
     void run();
     // Serves on a thread of its own.
     void start();
@@ -34,6 +37,11 @@ public:
 
 private:
     bool lineSettingsRight() const;
+    void registerLink();
+    void closeAll() noexcept;
+    void closeMaster() noexcept;
+    void wakeServer() noexcept;
+    void send(int master, const std::vector<std::uint8_t>& bytes);
 
     TimerEmulator& emulator_;
     int port_;
@@ -42,7 +50,12 @@ private:
     int slaveKeeper_ = -1;
     std::string slavePath_;
     std::string linkPath_;
+    int wakeRead_ = -1; // a byte here ends the serving thread's wait
+    int wakeWrite_ = -1;
     std::atomic<bool> stopping_{false};
     std::mutex mutex_;
+    std::condition_variable lineDropped_;
+    bool serving_ = false;
+    bool dropRequested_ = false;
     std::thread thread_;
 };

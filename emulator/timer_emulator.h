@@ -10,21 +10,25 @@
 struct EmulatorFaults {
     bool silent = false;             // answers nothing at all
     bool wakeAnswersGreater = false; // answers the wake with '>' instead of '!'
-    int strayBytesBeforeEcho = 0;    // this many junk bytes before every echo
-    bool garbageStream = false;      // sends junk for every byte received, never the echo
+    int strayBytesBeforeEcho = 0;    // this many junk bytes before every echo (and wake answer)
+    bool garbageStream = false;      // the line never falls silent: junk for every byte received and,
+                                     // through the runner, all the time; never an echo
     bool wrongChecksum = false;      // upload checksums are off by one
     int hashFaultAfterByte = -1;     // data byte index of a "W" from which the '#' goes wrong
     bool hashMissing = false;        // ...missing (true) or a wrong byte (false)
     int silentAfterBytes = -1;       // stops answering after receiving this many bytes
+    int dropLineAfterBytes = -1;     // the runner closes the line once this many bytes were received
 };
 
 struct EmulatorCounters {
-    int applyCount = 0;              // '@' received
+    int applyCount = 0; // '@' received
     int wakeCount = 0;
-    int writeBlocks = 0;             // complete "W" blocks
+    int writeBlocks = 0; // complete "W" blocks
     int uploadBlocksConfirmed = 0;
     int uploadBlocksRejected = 0;
     int bytesReceived = 0;
+    // Every byte received, in order.
+    std::vector<std::uint8_t> received;
 };
 
 class TimerEmulator {
@@ -47,6 +51,8 @@ public:
     bool saveParameterMemory(const std::string& path) const;
 
     std::array<std::uint8_t, 2> identityBytes() const;
+    // A byte of line noise: never the echo of the last byte received, nor "!", ">" or "#".
+    std::uint8_t noiseByte() const;
     int trim() const { return trim_; }
     bool testMode() const { return testMode_; }
     bool tuning() const { return tuning_; }
@@ -54,9 +60,20 @@ public:
     const EmulatorCounters& counters() const { return counters_; }
 
 private:
-    enum class State { Idle, WriteAddress, WriteCount, WriteData, UploadCount, UploadAddress, UploadData,
-                       UploadVerdict, Tuning };
+    enum class State {
+        Idle,
+        WriteAddress,
+        WriteCount,
+        WriteData,
+        UploadCount,
+        UploadAddress,
+        UploadData,
+        UploadVerdict,
+        Tuning
+    };
     std::vector<std::uint8_t> echo(std::uint8_t byte);
+    std::vector<std::uint8_t> command(std::uint8_t byte);
+    std::vector<std::uint8_t> strayThen(std::uint8_t byte);
 
     Model model_;
     int memoryKiB_;
@@ -77,4 +94,5 @@ private:
     std::uint32_t uploadAddress_ = 0;
     int addressBytes_ = 0;
     std::vector<std::uint8_t> uploadData_;
+    std::uint8_t lastReceived_ = 0;
 };

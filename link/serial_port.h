@@ -47,6 +47,11 @@ struct CommTimeouts {
 struct SerialState; // the DCB on Windows
 #else
 using SerialState = struct termios;
+
+// Puts the line-setting codes of Open into a termios record, as Open does before applying it.
+// Throws CSerialException(EINVAL) for a baud rate or word size that termios cannot carry.
+void applyLineSettings(SerialState& state, std::uint32_t baud, Parity parity, std::uint8_t dataBits,
+                       StopBits stopBits, FlowControl flow);
 #endif
 
 class CSerialPort {

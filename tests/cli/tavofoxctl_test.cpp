@@ -9,17 +9,17 @@
 
 #include "cli/commands.h"
 #include "config/config_image.h"
-#include "emulated_timer.h"
+#include "support/emulated_timer.h"
 
 namespace {
 
-struct Run {
+struct CtlResult {
     int status;
     std::string out;
     std::string err;
 };
 
-Run tavofoxctl(std::vector<std::string> args) {
+CtlResult tavofoxctl(std::vector<std::string> args) {
     std::ostringstream out, err;
     const int status = runTavofoxctl(args, out, err, [](int) {});
     return {status, out.str(), err.str()};
@@ -50,7 +50,7 @@ protected:
 };
 
 TEST_F(TavofoxctlTest, ReadPrintsEveryStoredSettingAsKeyValueLines) {
-    const Run run = tavofoxctl({"--port", port(), "read"});
+    const CtlResult run = tavofoxctl({"--port", port(), "read"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "transmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=0\n"
                        "audioMode=0\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
@@ -60,7 +60,7 @@ TEST_F(TavofoxctlTest, ReadPrintsEveryStoredSettingAsKeyValueLines) {
 }
 
 TEST_F(TavofoxctlTest, WriteChangesOnlyTheNamedSettingsAndAppliesThem) {
-    const Run write = tavofoxctl({"--port", port(), "write", "cycleId=3", "transmitMode=1", "cwText=moe",
+    const CtlResult write = tavofoxctl({"--port", port(), "write", "cycleId=3", "transmitMode=1", "cwText=moe",
                                   "toneFrequency=1000", "keyed=1", "oscillatorTune=-4"});
     ASSERT_EQ(write.status, 0) << write.err;
     EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().applyCount; }), 1);
@@ -70,7 +70,7 @@ TEST_F(TavofoxctlTest, WriteChangesOnlyTheNamedSettingsAndAppliesThem) {
     EXPECT_EQ(memory[32], 'M');       // letters go to the timer as capitals
     EXPECT_EQ(memory[35], 0);
 
-    const Run read = tavofoxctl({"--port", port(), "read"});
+    const CtlResult read = tavofoxctl({"--port", port(), "read"});
     ASSERT_EQ(read.status, 0) << read.err;
     EXPECT_EQ(valueOf(read.out, "cycleId"), "3");
     EXPECT_EQ(valueOf(read.out, "transmitMode"), "1");
@@ -91,14 +91,14 @@ TEST_F(TavofoxctlTest, SecondTimerIsProgrammedFromTheFirstOnesFile) {
     second.withEmulator(programDefaults);
     second.start();
 
-    const Run first = tavofoxctl({"--port", port(), "read"});
+    const CtlResult first = tavofoxctl({"--port", port(), "read"});
     ASSERT_EQ(first.status, 0);
     const std::string file = timer.home.path() + "/fox.txt";
     std::ofstream(file) << "# copied from the first fox\n\n" << first.out;
-    const Run copy = tavofoxctl({"--port", std::to_string(second.port()), "write", "--from", file, "cycleId=2"});
+    const CtlResult copy = tavofoxctl({"--port", std::to_string(second.port()), "write", "--from", file, "cycleId=2"});
     ASSERT_EQ(copy.status, 0) << copy.err;
 
-    const Run again = tavofoxctl({"--port", std::to_string(second.port()), "read"});
+    const CtlResult again = tavofoxctl({"--port", std::to_string(second.port()), "read"});
     std::string expected = first.out;
     expected.replace(expected.find("cycleId=1"), 9, "cycleId=2");
     // The step length is held in tens of seconds.
@@ -109,7 +109,7 @@ TEST_F(TavofoxctlTest, SecondTimerIsProgrammedFromTheFirstOnesFile) {
 
 TEST_F(TavofoxctlTest, FailedCheckWritesNothing) {
     const int blocksBefore = timer.with([](TimerEmulator& e) { return e.counters().writeBlocks; });
-    Run run = tavofoxctl({"--port", port(), "write", "cycleId=11"});
+    CtlResult run = tavofoxctl({"--port", port(), "write", "cycleId=11"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Please enter an integer between 1 and 10.\n");
     run = tavofoxctl({"--port", port(), "write", "cwText=ABCDEFGHIJKLMNOPQRSTUVWXYZ012345"});
@@ -128,7 +128,7 @@ TEST_F(TavofoxctlTest, UsageErrorsNeverReachTheTimer) {
           {"--port", port(), "write", "colour=red"}, {"--port", port(), "write", "cycleId"},
           {"--port", port(), "write", "--from"}, {"--port", port(), "tone-sequence"},
           {"--port", port(), "read", "extra"}, {"ports", "extra"}}) {
-        const Run run = tavofoxctl(args);
+        const CtlResult run = tavofoxctl(args);
         EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
         EXPECT_NE(run.err.find("usage: tavofoxctl"), std::string::npos);
     }
@@ -136,7 +136,7 @@ TEST_F(TavofoxctlTest, UsageErrorsNeverReachTheTimer) {
 }
 
 TEST_F(TavofoxctlTest, ToneSequenceIsDownloadedAndReadBackAsText) {
-    Run run = tavofoxctl({"--port", port(), "tone-sequence", "800,10,1200,10"});
+    CtlResult run = tavofoxctl({"--port", port(), "tone-sequence", "800,10,1200,10"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(valueOf(tavofoxctl({"--port", port(), "read"}).out, "toneSequenceText"), "800,10,1200,10");
 
@@ -146,7 +146,7 @@ TEST_F(TavofoxctlTest, ToneSequenceIsDownloadedAndReadBackAsText) {
 }
 
 TEST_F(TavofoxctlTest, IdentifyTestModeAndReset) {
-    Run run = tavofoxctl({"--port", port(), "identify"});
+    CtlResult run = tavofoxctl({"--port", port(), "identify"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "TAVO Timer P:684 M:512K  v2.1\n");
 

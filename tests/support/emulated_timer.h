@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include "app/timer_settings.h"
 #include "emulator/pty_runner.h"
@@ -32,11 +33,16 @@ struct EmulatedTimer {
                            int firmwareMajor = 2, int firmwareMinor = 1, int port = 7);
     ~EmulatedTimer();
 
-    // Runs f on the emulator, locked against the serving thread.
+    // Runs f on the emulator, locked against the serving thread; gives f's result, if any.
     template <typename F> auto with(F f) {
-        decltype(f(emulator)) result{};
-        runner->withEmulator([&](TimerEmulator& e) { result = f(e); });
-        return result;
+        using Result = decltype(f(emulator));
+        if constexpr (std::is_void_v<Result>) {
+            runner->withEmulator([&](TimerEmulator& e) { f(e); });
+        } else {
+            Result result{};
+            runner->withEmulator([&](TimerEmulator& e) { result = f(e); });
+            return result;
+        }
     }
 
     TempConfigHome home;
