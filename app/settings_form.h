@@ -31,11 +31,21 @@ enum class FormField {
 };
 
 inline constexpr std::array<FormField, 16> formExchangeOrder{
-    FormField::transmitterCount, FormField::stepLength,    FormField::startupDelay,
-    FormField::cycleId,          FormField::transmitMode,  FormField::audioMode,
-    FormField::soundEffect,      FormField::cwText,        FormField::autoShutdown,
-    FormField::toneFrequency,    FormField::keyed,         FormField::autoId,
-    FormField::cwSpeed,          FormField::outputLevel,   FormField::tableLength,
+    FormField::transmitterCount,
+    FormField::stepLength,
+    FormField::startupDelay,
+    FormField::cycleId,
+    FormField::transmitMode,
+    FormField::audioMode,
+    FormField::soundEffect,
+    FormField::cwText,
+    FormField::autoShutdown,
+    FormField::toneFrequency,
+    FormField::keyed,
+    FormField::autoId,
+    FormField::cwSpeed,
+    FormField::outputLevel,
+    FormField::tableLength,
     FormField::recoveryBeaconDelay,
 };
 
@@ -68,8 +78,8 @@ std::optional<int> parseFormInteger(std::string_view text);
 
 struct FormCheck {
     bool ok = true;
-    FormField field = FormField::transmitterCount;  // the failing field when !ok
-    std::string message;                            // its message when !ok
+    FormField field = FormField::transmitterCount; // the failing field when !ok
+    std::string message;                           // its message when !ok
 };
 
 // Takes one field, given as the text of its control (indexes and check boxes as
@@ -87,18 +97,18 @@ int roundStepLength(int stepLength);
 
 // The enabling rules, from the field values (not the controls).
 struct TransmitModeEnables {
-    bool cycleControls;      // the three cycle edits and their labels
-    bool sequenceButton;     // "Edit Sequence" of Controller Settings
+    bool cycleControls;  // the three cycle edits and their labels
+    bool sequenceButton; // "Edit Sequence" of Controller Settings
 };
 struct AudioModeEnables {
     bool toneFrequency;
     bool cwText;
-    bool cwControls;         // speed label/edit/WPM, "Keyed", "Auto-ID (MOx)"
+    bool cwControls; // speed label/edit/WPM, "Keyed", "Auto-ID (MOx)"
     bool soundEffect;
-    bool loadSound;          // "Load Sound ", "Table length" label and field
+    bool loadSound; // "Load Sound ", "Table length" label and field
     bool toneSequenceButton;
     bool loadRingtone;
-    bool outputLevel;        // label and both radio buttons
+    bool outputLevel; // label and both radio buttons
 };
 TransmitModeEnables transmitModeEnables(const TimerSettings& settings);
 AudioModeEnables audioModeEnables(const TimerSettings& settings);

@@ -17,11 +17,10 @@
 
 namespace {
 
-constexpr const char* usageText =
-    "usage: tavofoxctl ports\n"
-    "       tavofoxctl --port N identify | reset | test-mode | read\n"
-    "       tavofoxctl --port N write [--from FILE] [key=value ...]\n"
-    "       tavofoxctl --port N tone-sequence TEXT\n";
+constexpr const char* usageText = "usage: tavofoxctl ports\n"
+                                  "       tavofoxctl --port N identify | reset | test-mode | read\n"
+                                  "       tavofoxctl --port N write [--from FILE] [key=value ...]\n"
+                                  "       tavofoxctl --port N tone-sequence TEXT\n";
 constexpr const char* noIdentity = "The timer did not identify itself";
 
 struct UsageError {
@@ -37,7 +36,8 @@ int usage(std::ostream& err, const std::string& message) {
 int listPorts(std::ostream& out) {
     std::vector<unsigned> ports;
     enumerateSerialPorts(ports);
-    for (unsigned n : ports) out << "COM" << n << '\t' << portDevicePath(static_cast<int>(n)) << '\n';
+    for (unsigned n : ports)
+        out << "COM" << n << '\t' << portDevicePath(static_cast<int>(n)) << '\n';
     return ExitStatus::ok;
 }
 

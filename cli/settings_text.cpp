@@ -16,7 +16,9 @@ constexpr std::string_view toneSequenceTextKey = "toneSequenceText";
 constexpr IntRange oscillatorTuneRange{-16, 15};
 
 // Form fields the timer keeps in its configuration image (the sound effect choice is not).
-bool imageBacked(FormField field) { return field != FormField::soundEffect; }
+bool imageBacked(FormField field) {
+    return field != FormField::soundEffect;
+}
 
 // Written by operations of their own, never by the configuration write.
 bool leftAlone(std::string_view key) {
@@ -74,7 +76,8 @@ std::optional<SettingsAssignment> parseAssignment(std::string_view line, std::st
     return assignment;
 }
 
-std::optional<std::vector<SettingsAssignment>> parseSettingsFile(std::string_view content, std::string& error) {
+std::optional<std::vector<SettingsAssignment>> parseSettingsFile(std::string_view content,
+                                                                 std::string& error) {
     std::vector<SettingsAssignment> assignments;
     while (!content.empty()) {
         const auto end = content.find('\n');
@@ -91,7 +94,8 @@ std::optional<std::vector<SettingsAssignment>> parseSettingsFile(std::string_vie
 std::optional<std::string> applySettings(const std::vector<SettingsAssignment>& assignments,
                                          TimerSettings& settings) {
     std::map<FormField, std::string> texts;
-    for (FormField field : formExchangeOrder) texts[field] = formFieldText(field, settings);
+    for (FormField field : formExchangeOrder)
+        texts[field] = formFieldText(field, settings);
     std::optional<std::string> tune;
     for (const auto& [key, value] : assignments) {
         if (leftAlone(key)) continue;

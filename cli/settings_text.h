@@ -20,7 +20,8 @@ std::string formatSettingsText(const TimerSettings& settings);
 // "key=value" with a known key; nothing (and a usage message in error) otherwise.
 std::optional<SettingsAssignment> parseAssignment(std::string_view line, std::string& error);
 // The lines of a settings file; blank lines and lines starting with '#' are passed over.
-std::optional<std::vector<SettingsAssignment>> parseSettingsFile(std::string_view content, std::string& error);
+std::optional<std::vector<SettingsAssignment>> parseSettingsFile(std::string_view content,
+                                                                 std::string& error);
 
 // Puts the assignments over settings with the form's checks. The settings the
 // configuration write does not write (table length, transmit and tone sequence) are

@@ -13,13 +13,6 @@
 
 namespace {
 
-constexpr std::string_view noCommunicationText = "No Communication with DEVICE possible";
-constexpr std::string_view portInUseText = "De serieele poort is al in gebruik";
-constexpr std::string_view versionWarningText = "WARNING: PIC and PC have incompatible version nrs";
-constexpr std::string_view testModeEnabledText =
-    "     ***** Test Mode Enabled *****\nYou need to RESET the Timer to end this";
-constexpr std::string_view testModeErrorText = "Error setting test mode";
-
 constexpr const char* identityFormat = "TAVO Timer P:%s M:%dK  v%d.%d";
 constexpr const char* model628A = "628A";
 constexpr const char* model684 = "684";
@@ -121,12 +114,12 @@ bool TimerSession::wakeTimer() {
             panel_.updateLinkControls(true);
             return true;
         }
-        panel_.showMessage(noCommunicationText);
+        panel_.showMessage(TimerSessionText::noCommunication);
         waitCursor.reset();
     } catch (const CSerialException&) {
         // Most often the open: the port is absent or another program holds it.
         waitCursor.reset();
-        panel_.showMessage(portInUseText);
+        panel_.showMessage(TimerSessionText::portInUse);
     }
     port_.Close();
     connected_ = false;
@@ -151,7 +144,7 @@ bool TimerSession::identifyTimer() {
     if (port_.Read(reply, sizeof reply) < sizeof reply) return false;
     const TimerIdentity identity = TimerIdentity::decode(reply[0], reply[1]);
     panel_.setIdentityText(identity.text());
-    if (identity.firmwareMajor != TimerLink::supportedFirmwareMajor) panel_.showMessage(versionWarningText);
+    if (identity.firmwareMajor != TimerLink::supportedFirmwareMajor) panel_.showMessage(TimerSessionText::versionMismatch);
     externalMemorySize_ = identity.externalMemorySize;
     clockHz_ = identity.clockHz;
     return true;
@@ -206,7 +199,7 @@ void TimerSession::resetTimer() {
 }
 
 void TimerSession::startTestMode() {
-    panel_.showMessage(echoCommand(TimerCommand::testMode) ? testModeEnabledText : testModeErrorText);
+    panel_.showMessage(echoCommand(TimerCommand::testMode) ? TimerSessionText::testModeEnabled : TimerSessionText::testModeFailed);
 }
 
 bool TimerSession::sendOscillatorValue(int value) {

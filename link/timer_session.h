@@ -11,15 +11,15 @@ class OperatorPanel;
 struct TimerSettings;
 
 struct TimerIdentity {
-    std::string model;           // "684" or "628A"
-    int memoryCode = 0;          // after code 3 is taken as 4
-    int externalMemorySize = 0;  // bytes: 0, 32768, 65536 or 131072
+    std::string model;          // "684" or "628A"
+    int memoryCode = 0;         // after code 3 is taken as 4
+    int externalMemorySize = 0; // bytes: 0, 32768, 65536 or 131072
     int firmwareMajor = 0;
     int firmwareMinor = 0;
     int clockHz = 8000000;
 
     static TimerIdentity decode(std::uint8_t first, std::uint8_t second);
-    std::string text() const;    // "TAVO Timer P:%s M:%dK  v%d.%d"
+    std::string text() const; // "TAVO Timer P:%s M:%dK  v%d.%d"
 };
 
 namespace TimerLink {

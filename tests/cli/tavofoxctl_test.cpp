@@ -42,9 +42,7 @@ std::string valueOf(const std::string& text, const std::string& key) {
 
 class TavofoxctlTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        timer.runner->withEmulator(programDefaults);
-    }
+    void SetUp() override { timer.runner->withEmulator(programDefaults); }
     std::string port() const { return std::to_string(timer.runner->port()); }
     EmulatedTimer timer;
 };
@@ -60,14 +58,14 @@ TEST_F(TavofoxctlTest, ReadPrintsEveryStoredSettingAsKeyValueLines) {
 }
 
 TEST_F(TavofoxctlTest, WriteChangesOnlyTheNamedSettingsAndAppliesThem) {
-    const CtlResult write = tavofoxctl({"--port", port(), "write", "cycleId=3", "transmitMode=1", "cwText=moe",
-                                  "toneFrequency=1000", "keyed=1", "oscillatorTune=-4"});
+    const CtlResult write = tavofoxctl({"--port", port(), "write", "cycleId=3", "transmitMode=1",
+                                        "cwText=moe", "toneFrequency=1000", "keyed=1", "oscillatorTune=-4"});
     ASSERT_EQ(write.status, 0) << write.err;
     EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().applyCount; }), 1);
     const auto memory = timer.with([](TimerEmulator& e) { return e.parameterMemory(); });
-    EXPECT_EQ(memory[4], 2);          // cycle ID 3 is stored as 2
-    EXPECT_EQ(memory[9], 0x1C);       // trim -4 as five bits
-    EXPECT_EQ(memory[32], 'M');       // letters go to the timer as capitals
+    EXPECT_EQ(memory[4], 2);    // cycle ID 3 is stored as 2
+    EXPECT_EQ(memory[9], 0x1C); // trim -4 as five bits
+    EXPECT_EQ(memory[32], 'M'); // letters go to the timer as capitals
     EXPECT_EQ(memory[35], 0);
 
     const CtlResult read = tavofoxctl({"--port", port(), "read"});
@@ -95,7 +93,8 @@ TEST_F(TavofoxctlTest, SecondTimerIsProgrammedFromTheFirstOnesFile) {
     ASSERT_EQ(first.status, 0);
     const std::string file = timer.home.path() + "/fox.txt";
     std::ofstream(file) << "# copied from the first fox\n\n" << first.out;
-    const CtlResult copy = tavofoxctl({"--port", std::to_string(second.port()), "write", "--from", file, "cycleId=2"});
+    const CtlResult copy =
+        tavofoxctl({"--port", std::to_string(second.port()), "write", "--from", file, "cycleId=2"});
     ASSERT_EQ(copy.status, 0) << copy.err;
 
     const CtlResult again = tavofoxctl({"--port", std::to_string(second.port()), "read"});
@@ -123,11 +122,16 @@ TEST_F(TavofoxctlTest, FailedCheckWritesNothing) {
 }
 
 TEST_F(TavofoxctlTest, UsageErrorsNeverReachTheTimer) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"identify"}, {"--port", "x", "read"}, {"--port", port(), "fly"},
-          {"--port", port(), "write", "colour=red"}, {"--port", port(), "write", "cycleId"},
-          {"--port", port(), "write", "--from"}, {"--port", port(), "tone-sequence"},
-          {"--port", port(), "read", "extra"}, {"ports", "extra"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                                 {"identify"},
+                                                 {"--port", "x", "read"},
+                                                 {"--port", port(), "fly"},
+                                                 {"--port", port(), "write", "colour=red"},
+                                                 {"--port", port(), "write", "cycleId"},
+                                                 {"--port", port(), "write", "--from"},
+                                                 {"--port", port(), "tone-sequence"},
+                                                 {"--port", port(), "read", "extra"},
+                                                 {"ports", "extra"}}) {
         const CtlResult run = tavofoxctl(args);
         EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
         EXPECT_NE(run.err.find("usage: tavofoxctl"), std::string::npos);
@@ -168,19 +172,22 @@ TEST(TavofoxctlProgram, ListsAndIdentifiesTheEmulatorProcess) {
     TempConfigHome home;
     const std::string bin = std::getenv("TAVOFOX_BIN_DIR") ? std::getenv("TAVOFOX_BIN_DIR") : "build/bin";
     const std::string pidFile = home.path() + "/emulator.pid";
-    ASSERT_EQ(std::system((bin + "/tavofox-emulator --port 42 --model 628A --memory 128 > /dev/null & echo $! > " +
-                           pidFile)
-                              .c_str()),
-              0);
+    ASSERT_EQ(
+        std::system(
+            (bin + "/tavofox-emulator --port 42 --model 628A --memory 128 > /dev/null & echo $! > " + pidFile)
+                .c_str()),
+        0);
     const auto link = std::filesystem::path(home.path()) / "VOSK/ports/com42";
-    for (int i = 0; i < 100 && !std::filesystem::is_symlink(link); ++i) std::system("sleep 0.05");
+    for (int i = 0; i < 100 && !std::filesystem::is_symlink(link); ++i)
+        std::system("sleep 0.05");
     ASSERT_TRUE(std::filesystem::is_symlink(link));
 
     auto capture = [](const std::string& command) {
         std::string text;
         if (FILE* pipe = popen(command.c_str(), "r")) {
             char buffer[256];
-            while (fgets(buffer, sizeof buffer, pipe)) text += buffer;
+            while (fgets(buffer, sizeof buffer, pipe))
+                text += buffer;
             pclose(pipe);
         }
         return text;
@@ -189,7 +196,8 @@ TEST(TavofoxctlProgram, ListsAndIdentifiesTheEmulatorProcess) {
     EXPECT_EQ(capture(bin + "/tavofoxctl --port 42 identify"), "TAVO Timer P:628A M:1024K  v2.1\n");
 
     std::system(("kill $(cat " + pidFile + ")").c_str());
-    for (int i = 0; i < 100 && std::filesystem::is_symlink(link); ++i) std::system("sleep 0.05");
+    for (int i = 0; i < 100 && std::filesystem::is_symlink(link); ++i)
+        std::system("sleep 0.05");
     EXPECT_FALSE(std::filesystem::is_symlink(link)) << "the emulator removes its port when it ends";
 }
 

@@ -20,8 +20,12 @@ void TestPanel::sleepMs(int ms) {
     events.push_back("sleep " + std::to_string(ms));
 }
 
-void TestPanel::playInformationSound() { events.emplace_back("info"); }
-void TestPanel::playErrorSound() { events.emplace_back("error"); }
+void TestPanel::playInformationSound() {
+    events.emplace_back("info");
+}
+void TestPanel::playErrorSound() {
+    events.emplace_back("error");
+}
 
 void TestPanel::setIdentityText(std::string_view text) {
     identity = std::string(text);
@@ -55,7 +59,9 @@ void TestPanel::showForm(const TimerSettings& settings) {
     form = settings;
 }
 
-void TestPanel::updateModeControls(const TimerSettings&) { events.emplace_back("modes"); }
+void TestPanel::updateModeControls(const TimerSettings&) {
+    events.emplace_back("modes");
+}
 
 std::optional<std::string> TestPanel::editToneSequence(const std::string& text) {
     events.emplace_back("edit");
@@ -65,6 +71,7 @@ std::optional<std::string> TestPanel::editToneSequence(const std::string& text) 
 
 std::vector<std::string> TestPanel::messageTexts() const {
     std::vector<std::string> texts;
-    for (const auto& m : messages) texts.push_back(m.text);
+    for (const auto& m : messages)
+        texts.push_back(m.text);
     return texts;
 }

@@ -46,6 +46,6 @@ public:
     std::optional<TimerSettings> form;
     bool formValid = true;
     std::optional<TimerSettings> shownForm;
-    std::optional<std::string> toneSequenceAnswer;  // nothing = the operator cancels
+    std::optional<std::string> toneSequenceAnswer; // nothing = the operator cancels
     std::string toneSequenceShown;
 };
