@@ -144,7 +144,8 @@ bool TimerSession::identifyTimer() {
     if (port_.Read(reply, sizeof reply) < sizeof reply) return false;
     const TimerIdentity identity = TimerIdentity::decode(reply[0], reply[1]);
     panel_.setIdentityText(identity.text());
-    if (identity.firmwareMajor != TimerLink::supportedFirmwareMajor) panel_.showMessage(TimerSessionText::versionMismatch);
+    if (identity.firmwareMajor != TimerLink::supportedFirmwareMajor)
+        panel_.showMessage(TimerSessionText::versionMismatch);
     externalMemorySize_ = identity.externalMemorySize;
     clockHz_ = identity.clockHz;
     return true;
@@ -199,7 +200,8 @@ void TimerSession::resetTimer() {
 }
 
 void TimerSession::startTestMode() {
-    panel_.showMessage(echoCommand(TimerCommand::testMode) ? TimerSessionText::testModeEnabled : TimerSessionText::testModeFailed);
+    panel_.showMessage(echoCommand(TimerCommand::testMode) ? TimerSessionText::testModeEnabled
+                                                           : TimerSessionText::testModeFailed);
 }
 
 bool TimerSession::sendOscillatorValue(int value) {
