@@ -121,6 +121,21 @@ TEST_F(TavofoxctlTest, FailedCheckWritesNothing) {
     EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().applyCount; }), 0);
 }
 
+TEST_F(TavofoxctlTest, ErasedTimerIsProgrammedOnceItsOutOfRangeValuesAreGiven) {
+    timer.with([](TimerEmulator& e) { e.parameterMemory().fill(0xFF); });
+    CtlResult run = tavofoxctl({"--port", port(), "write"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Please enter an integer between 1 and 10.\n");
+    // The table length of an erased timer (16777215) is out of the form's range too, but a
+    // configuration write neither writes it nor lets anyone give it another value.
+    run = tavofoxctl({"--port", port(), "write", "transmitterCount=5", "stepLength=60", "cycleId=1",
+                      "toneFrequency=800", "cwText="});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const CtlResult read = tavofoxctl({"--port", port(), "read"});
+    EXPECT_EQ(valueOf(read.out, "cycleId"), "1");
+    EXPECT_EQ(valueOf(read.out, "tableLength"), "16777215");
+}
+
 TEST_F(TavofoxctlTest, UsageErrorsNeverReachTheTimer) {
     for (const std::vector<std::string>& args : {std::vector<std::string>{},
                                                  {"identify"},
