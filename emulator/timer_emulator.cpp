@@ -184,7 +184,11 @@ std::vector<std::uint8_t> TimerEmulator::command(std::uint8_t byte) {
     }
     case TimerCommand::readConfiguration: {
         std::vector<std::uint8_t> out = echo(byte);
-        out.insert(out.end(), parameter_.begin(), parameter_.begin() + configImageSize);
+        const std::size_t imageBytes =
+            faults_.imageBytes >= 0 ? std::min(static_cast<std::size_t>(faults_.imageBytes), configImageSize)
+                                    : configImageSize;
+        out.insert(out.end(), parameter_.begin(),
+                   parameter_.begin() + static_cast<std::ptrdiff_t>(imageBytes));
         return out;
     }
     case TimerCommand::writeMemory:

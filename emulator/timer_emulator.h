@@ -18,6 +18,7 @@ struct EmulatorFaults {
     bool hashMissing = false;        // ...missing (true) or a wrong byte (false)
     int silentAfterBytes = -1;       // stops answering after receiving this many bytes
     int dropLineAfterBytes = -1;     // the runner closes the line once this many bytes were received
+    int imageBytes = -1;             // sends only this many bytes of the configuration image
 };
 
 struct EmulatorCounters {

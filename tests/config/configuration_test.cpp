@@ -137,6 +137,21 @@ TEST(Configuration, SilentTimerLeavesTheSettingsAlone) {
               std::vector<std::string>{std::string("message ") + ConfigurationText::commandFailed});
 }
 
+TEST(Configuration, ShortImageLeavesTheSettingsAlone) {
+    EmulatedTimer timer;
+    ASSERT_TRUE(timer.session.wakeTimer());
+    timer.with([](TimerEmulator& e) {
+        e.parameterMemory().fill(0);
+        e.faults().imageBytes = 127;
+    });
+    const TimerSettings before = timer.settings;
+    timer.panel.events.clear();
+    readConfiguration(timer.session);
+    EXPECT_EQ(timer.panel.messageTexts(), std::vector<std::string>{ConfigurationText::readFailed});
+    EXPECT_EQ(timer.settings, before);
+    EXPECT_EQ(std::count(timer.panel.events.begin(), timer.panel.events.end(), "info"), 0);
+}
+
 TEST(Configuration, FailedBlockWriteSendsNothingFurther) {
     EmulatedTimer timer;
     timer.with([](TimerEmulator& e) {
