@@ -10,6 +10,7 @@
 #include "config/config_image.h"
 #include "config/configuration.h"
 #include "content/cw_message.h"
+#include "content/tone_sequence.h"
 #include "support/emulated_timer.h"
 
 namespace {
@@ -221,3 +222,15 @@ TEST(Configuration, PortFailureEndsTheWaitCursor) {
 }
 
 } // namespace
+
+// The operator knows these texts from the timer program as they stand, odd spellings and all.
+TEST(OperatorTexts, ConfigurationAndContentMessagesAreLetterForLetter) {
+    EXPECT_STREQ(ConfigurationText::commandFailed, "Error Writing a command to the controller");
+    EXPECT_STREQ(ConfigurationText::readFailed, "Error when reading the configuration");
+    EXPECT_STREQ(ConfigurationText::writeFailed, "Error in setting configuration");
+    EXPECT_STREQ(CwMessageText::empty, "Trying do download an empty CW text, skipping....");
+    EXPECT_STREQ(CwMessageText::tooLong, "CW Text exceeds maximum character space (31 kars)");
+    EXPECT_STREQ(CwMessageText::writeFailed, "Error in downloading CW Message");
+    EXPECT_STREQ(ToneSequenceText::tooFewTones, "Less than two tones in sequence!!");
+    EXPECT_STREQ(ToneSequenceText::writeFailed, "Error in downloading Tone Sequence");
+}
