@@ -13,14 +13,14 @@
 #include <streambuf>
 #include <string>
 
-#include "app/timer_settings.h"
 #include "cli/console_panel.h"
-#include "config/configuration.h"
-#include "config/timer_memory_map.h"
+#include "core/formats/timer_memory_map.h"
+#include "core/link/timer_command.h"
+#include "core/link/timer_session.h"
+#include "core/operations/configuration.h"
+#include "core/timer_settings.h"
 #include "emulator/pty_runner.h"
 #include "emulator/timer_emulator.h"
-#include "link/timer_command.h"
-#include "link/timer_session.h"
 
 namespace {
 
@@ -58,7 +58,8 @@ int main() {
     ConsolePanel panel(port, quiet, [](int) {});
     TimerSettings settings;
     settings.cwText = "MOE";
-    TimerSession session(panel, settings);
+    TimerSession session(panel, panel, settings);
+    OperationContext operation{session, panel, panel, settings};
     if (!session.wakeTimer()) {
         std::fprintf(stderr, "no answer from the software timer\n");
         return 1;
@@ -67,10 +68,10 @@ int main() {
     const double exchange = millisecondsOf(200, [&] { session.echoCommand(TimerCommand::testMode); });
     // W, address, count and the 13 bytes; W, address, count and the 32 CW bytes; '@'.
     constexpr int writeExchanges = 3 + TimerMemoryMap::configLength + 3 + TimerMemoryMap::cwMessageLength + 1;
-    const double write = millisecondsOf(repetitions, [&] { writeConfiguration(session); });
+    const double write = millisecondsOf(repetitions, [&] { writeConfiguration(operation); });
     // The image follows the echo of 'R' without further round trips: one exchange plus
     // the line time of 128 bytes from the timer.
-    const double read = millisecondsOf(repetitions, [&] { readConfiguration(session); });
+    const double read = millisecondsOf(repetitions, [&] { readConfiguration(operation); });
     const double readBound = exchange + TimerMemoryMap::imageLength * byteLineMs;
 
     std::printf("one echoed command:     %7.2f ms (line time of one 11-bit byte: %.2f ms)\n", exchange,
@@ -79,7 +80,7 @@ int main() {
                 writeExchanges * exchange, writeExchanges, write / (writeExchanges * exchange));
     std::printf("readConfiguration:      %7.2f ms, bound %7.2f ms, ratio %.2f\n", read, readBound,
                 read / readBound);
-    session.port().Close();
+    session.close();
     runner.stop();
     std::filesystem::remove_all(folder);
     return 0;

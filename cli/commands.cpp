@@ -5,15 +5,14 @@
 #include <ostream>
 #include <sstream>
 
-#include "app/settings_form.h"
-#include "app/timer_settings.h"
-#include "cli/settings_text.h"
-#include "config/configuration.h"
-#include "content/cw_message.h"
-#include "content/tone_sequence.h"
-#include "link/port_numbers.h"
-#include "link/serial_port.h"
-#include "link/timer_session.h"
+#include "core/form/settings_form.h"
+#include "core/form/settings_text.h"
+#include "core/link/port_numbers.h"
+#include "core/link/serial_port.h"
+#include "core/link/timer_session.h"
+#include "core/operations/configuration.h"
+#include "core/operations/tone_sequence_edit.h"
+#include "core/timer_settings.h"
 
 namespace {
 
@@ -45,7 +44,8 @@ int listPorts(std::ostream& out) {
 class TimerCommandLine {
 public:
     TimerCommandLine(int port, std::ostream& out, std::ostream& err, const ConsolePanel::Sleeper& sleeper)
-        : out_(out), err_(err), panel_(port, err, sleeper), session_(panel_, settings_) {}
+        : out_(out), panel_(port, err, sleeper),
+          session_(panel_, panel_, settings_), operation_{session_, panel_, panel_, settings_} {}
 
     int run(const std::string& command, const std::vector<std::string>& rest);
 
@@ -53,19 +53,16 @@ private:
     bool connect();
     // Reads the configuration; the start of every command that writes, so that nothing
     // the user did not name changes.
-    bool read();
-    bool wroteConfiguration(int soundsBefore) const {
-        return panel_.informationSounds() > soundsBefore && !panel_.shown(CwMessageText::writeFailed);
-    }
+    bool read() { return readConfiguration(operation_); }
     int write(const std::vector<std::string>& rest);
     int toneSequence(const std::string& text);
     bool checked(const std::vector<SettingsAssignment>& assignments);
 
     std::ostream& out_;
-    std::ostream& err_;
     TimerSettings settings_;
     ConsolePanel panel_;
     TimerSession session_;
+    OperationContext operation_;
 };
 
 bool TimerCommandLine::connect() {
@@ -75,12 +72,6 @@ bool TimerCommandLine::connect() {
         return false;
     }
     return true;
-}
-
-bool TimerCommandLine::read() {
-    const int before = panel_.informationSounds();
-    readConfiguration(session_);
-    return panel_.informationSounds() > before;
 }
 
 bool TimerCommandLine::checked(const std::vector<SettingsAssignment>& assignments) {
@@ -111,17 +102,13 @@ int TimerCommandLine::write(const std::vector<std::string>& rest) {
         }
     }
     if (!connect() || !read() || !checked(assignments)) return ExitStatus::failed;
-    const int before = panel_.informationSounds();
-    writeConfiguration(session_);
-    return wroteConfiguration(before) ? ExitStatus::ok : ExitStatus::failed;
+    return writeConfiguration(operation_) ? ExitStatus::ok : ExitStatus::failed;
 }
 
 int TimerCommandLine::toneSequence(const std::string& text) {
     if (!connect() || !read() || !checked({})) return ExitStatus::failed;
     panel_.answerToneSequence(text);
-    const int before = panel_.informationSounds();
-    editToneSequence(session_);
-    return wroteConfiguration(before) ? ExitStatus::ok : ExitStatus::failed;
+    return editToneSequence(operation_) == Outcome::done ? ExitStatus::ok : ExitStatus::failed;
 }
 
 int TimerCommandLine::run(const std::string& command, const std::vector<std::string>& rest) {
@@ -138,8 +125,7 @@ int TimerCommandLine::run(const std::string& command, const std::vector<std::str
     }
     if (command == "test-mode" && noArguments) {
         if (!connect()) return ExitStatus::failed;
-        session_.startTestMode();
-        return panel_.shown(TimerSessionText::testModeEnabled) ? ExitStatus::ok : ExitStatus::failed;
+        return session_.startTestMode() ? ExitStatus::ok : ExitStatus::failed;
     }
     if (command == "read" && noArguments) {
         if (!connect() || !read()) return ExitStatus::failed;

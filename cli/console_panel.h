@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "ui/operator_panel.h"
+#include "core/operator_panel.h"
+#include "core/settings_view.h"
 
-class ConsolePanel : public OperatorPanel {
+// The console is both the person and the form.
+class ConsolePanel : public OperatorPanel, public SettingsView {
 public:
     using Sleeper = std::function<void(int ms)>;
 
@@ -20,7 +22,7 @@ public:
     void beginWaitCursor() override {}
     void endWaitCursor() override {}
     void sleepMs(int ms) override;
-    void playInformationSound() override { ++informationSounds_; }
+    void playInformationSound() override {}
     void playErrorSound() override {}
     int selectedPortNumber() override { return port_; }
     void setIdentityText(std::string_view text) override { identity_ = std::string(text); }
@@ -33,15 +35,11 @@ public:
 
     void answerToneSequence(std::string text) { toneSequenceAnswer_ = std::move(text); }
     const std::string& identity() const { return identity_; }
-    int informationSounds() const { return informationSounds_; }
-    bool shown(std::string_view text) const;
 
 private:
     int port_;
     std::ostream& err_;
     Sleeper sleeper_;
     std::string identity_;
-    int informationSounds_ = 0;
-    std::vector<std::string> messages_;
     std::optional<std::string> toneSequenceAnswer_;
 };

@@ -1,12 +1,14 @@
 # The Qt-free core, shared by the project's build and the fuzz build.
 set(TAVOFOX_CORE_SOURCES
-  link/serial_port_posix.cpp
-  link/port_numbers.cpp
-  link/timer_session.cpp
-  config/unit_conversions.cpp
-  config/config_image.cpp
-  config/configuration.cpp
-  content/cw_message.cpp
-  content/tone_sequence.cpp
-  app/settings_form.cpp
+  core/link/serial_port_posix.cpp
+  core/link/port_numbers.cpp
+  core/link/timer_session.cpp
+  core/formats/unit_conversions.cpp
+  core/formats/config_image.cpp
+  core/formats/cw_message.cpp
+  core/formats/tone_sequence.cpp
+  core/form/settings_form.cpp
+  core/form/settings_text.cpp
+  core/operations/configuration.cpp
+  core/operations/tone_sequence_edit.cpp
 )

@@ -15,7 +15,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "link/port_numbers.h"
+#include "core/link/port_numbers.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "link/timer_command.h"
+#include "core/link/timer_command.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "config/config_image.h"
+#include "core/formats/config_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     ConfigImage image;

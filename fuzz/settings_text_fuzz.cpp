@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "cli/settings_text.h"
+#include "core/form/settings_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view content(reinterpret_cast<const char*>(data), size);

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "cli/commands.h"
-#include "config/config_image.h"
+#include "core/formats/config_image.h"
 #include "support/emulated_timer.h"
 
 namespace {

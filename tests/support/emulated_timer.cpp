@@ -33,6 +33,6 @@ EmulatedTimer::EmulatedTimer(TimerEmulator::Model model, int memoryKiB, int firm
 }
 
 EmulatedTimer::~EmulatedTimer() {
-    session.port().Close();
+    session.close();
     runner.reset();
 }

@@ -7,10 +7,11 @@
 #include <string>
 #include <type_traits>
 
-#include "app/timer_settings.h"
+#include "core/link/timer_session.h"
+#include "core/operations/operation.h"
+#include "core/timer_settings.h"
 #include "emulator/pty_runner.h"
 #include "emulator/timer_emulator.h"
-#include "link/timer_session.h"
 #include "test_panel.h"
 
 // Points XDG_CONFIG_HOME at a fresh temporary folder for its lifetime.
@@ -50,5 +51,6 @@ struct EmulatedTimer {
     std::unique_ptr<PtyRunner> runner;
     TestPanel panel;
     TimerSettings settings;
-    TimerSession session{panel, settings};
+    TimerSession session{panel, panel, settings};
+    OperationContext operation{session, panel, panel, settings};
 };

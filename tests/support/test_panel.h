@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/timer_settings.h"
-#include "ui/operator_panel.h"
+#include "core/operator_panel.h"
+#include "core/settings_view.h"
+#include "core/timer_settings.h"
 
-class TestPanel : public OperatorPanel {
+// Both the person and the form: a test sees every event in one order.
+class TestPanel : public OperatorPanel, public SettingsView {
 public:
     void showMessage(std::string_view text, MessageIcon icon) override;
     void beginWaitCursor() override;

@@ -1,0 +1,207 @@
+#include "core/form/settings_form.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+
+namespace {
+
+struct FieldInfo {
+    FormField field;
+    std::string_view key;
+    IntRange range;
+};
+
+// The ranges of radio groups, the list and the check boxes are those of their indexes.
+constexpr std::array<FieldInfo, 16> fieldInfo{{
+    {FormField::transmitterCount, "transmitterCount", {1, 10}},
+    {FormField::stepLength, "stepLength", {1, 600}},
+    {FormField::startupDelay, "startupDelay", {0, 255}},
+    {FormField::cycleId, "cycleId", {1, 10}},
+    {FormField::transmitMode, "transmitMode", {0, 2}},
+    {FormField::audioMode, "audioMode", {0, 5}},
+    {FormField::soundEffect, "soundEffect", {0, 1}},
+    {FormField::cwText, "cwText", {0, cwTextMaxLength}},
+    {FormField::autoShutdown, "autoShutdown", {0, 255}},
+    {FormField::toneFrequency, "toneFrequency", {50, 3000}},
+    {FormField::keyed, "keyed", {0, 1}},
+    {FormField::autoId, "autoId", {0, 1}},
+    {FormField::cwSpeed, "cwSpeed", {5, 30}},
+    {FormField::outputLevel, "outputLevel", {0, 1}},
+    {FormField::tableLength, "tableLength", {0, 131071}},
+    {FormField::recoveryBeaconDelay, "recoveryBeaconDelay", {0, 255}},
+}};
+
+const FieldInfo& infoOf(FormField field) {
+    return fieldInfo[static_cast<std::size_t>(field)];
+}
+
+// The integer fields of the record; check boxes are handled apart since they are flags.
+template <typename Settings> auto intMember(FormField field, Settings& s) -> decltype(&s.stepLength) {
+    switch (field) {
+    case FormField::transmitterCount:
+        return &s.transmitterCount;
+    case FormField::stepLength:
+        return &s.stepLength;
+    case FormField::startupDelay:
+        return &s.startupDelay;
+    case FormField::cycleId:
+        return &s.cycleId;
+    case FormField::transmitMode:
+        return &s.transmitMode;
+    case FormField::audioMode:
+        return &s.audioMode;
+    case FormField::soundEffect:
+        return &s.soundEffect;
+    case FormField::autoShutdown:
+        return &s.autoShutdown;
+    case FormField::toneFrequency:
+        return &s.toneFrequency;
+    case FormField::cwSpeed:
+        return &s.cwSpeed;
+    case FormField::outputLevel:
+        return &s.outputLevel;
+    case FormField::tableLength:
+        return &s.tableLength;
+    case FormField::recoveryBeaconDelay:
+        return &s.recoveryBeaconDelay;
+    case FormField::cwText:
+    case FormField::keyed:
+    case FormField::autoId:
+        break;
+    }
+    return nullptr;
+}
+
+template <typename Settings> auto flagMember(FormField field, Settings& s) -> decltype(&s.keyed) {
+    if (field == FormField::keyed) return &s.keyed;
+    if (field == FormField::autoId) return &s.autoId;
+    return nullptr;
+}
+
+std::string replaceAll(std::string_view pattern, std::string_view marker, const std::string& value) {
+    std::string text(pattern);
+    for (std::size_t pos = text.find(marker); pos != std::string::npos;
+         pos = text.find(marker, pos + value.size()))
+        text.replace(pos, marker.size(), value);
+    return text;
+}
+
+bool isBlank(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+FormCheck failure(FormField field, std::string message) {
+    return FormCheck{false, field, std::move(message)};
+}
+
+} // namespace
+
+std::string_view formFieldKey(FormField field) {
+    return infoOf(field).key;
+}
+
+std::optional<FormField> formFieldFromKey(std::string_view key) {
+    for (const FieldInfo& info : fieldInfo)
+        if (info.key == key) return info.field;
+    return std::nullopt;
+}
+
+IntRange formFieldRange(FormField field) {
+    return infoOf(field).range;
+}
+
+std::string formatRangeMessage(int min, int max) {
+    return replaceAll(replaceAll(FormText::integerRange, "%1", std::to_string(min)), "%2",
+                      std::to_string(max));
+}
+
+std::string formatLengthMessage(int max) {
+    return replaceAll(FormText::tooManyCharacters, "%1", std::to_string(max));
+}
+
+std::optional<int> parseFormInteger(std::string_view text) {
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) return std::nullopt;
+    long long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+        // A number that does not fit the field is no integer of the field's kind.
+        if (value > static_cast<long long>(INT_MAX) + 1) return std::nullopt;
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX || value < INT_MIN) return std::nullopt;
+    return static_cast<int>(value);
+}
+
+FormCheck takeFormField(FormField field, std::string_view text, TimerSettings& settings) {
+    if (field == FormField::cwText) {
+        // The edit stops typing at 31 characters; only a read-back text can be longer,
+        // and it stays so the operator can see and shorten it.
+        settings.cwText = std::string(text);
+        if (settings.cwText.size() > static_cast<std::size_t>(cwTextMaxLength))
+            return failure(field, formatLengthMessage(cwTextMaxLength));
+        return {};
+    }
+    const std::optional<int> value = parseFormInteger(text);
+    if (!value) return failure(field, std::string(FormText::notAnInteger));
+    if (bool* flag = flagMember(field, settings))
+        *flag = *value != 0;
+    else
+        *intMember(field, settings) = *value;
+    const IntRange range = formFieldRange(field);
+    if (*value < range.min || *value > range.max)
+        return failure(field, formatRangeMessage(range.min, range.max));
+    return {};
+}
+
+FormCheck takeForm(const std::function<std::string(FormField)>& textOf, TimerSettings& settings) {
+    for (FormField field : formExchangeOrder) {
+        FormCheck check = takeFormField(field, textOf(field), settings);
+        if (!check.ok) return check;
+    }
+    return {};
+}
+
+std::string formFieldText(FormField field, const TimerSettings& settings) {
+    if (field == FormField::cwText) return settings.cwText;
+    if (const bool* flag = flagMember(field, settings)) return *flag ? "1" : "0";
+    return std::to_string(*intMember(field, settings));
+}
+
+int roundStepLength(int stepLength) {
+    const long long tens = (static_cast<long long>(stepLength) + 5) / 10;
+    const long long rounded = std::clamp(tens * 10, 10LL, static_cast<long long>(INT_MAX / 10 * 10));
+    return static_cast<int>(rounded);
+}
+
+TransmitModeEnables transmitModeEnables(const TimerSettings& settings) {
+    return {settings.transmitMode == 1, settings.transmitMode == 2};
+}
+
+AudioModeEnables audioModeEnables(const TimerSettings& settings) {
+    const int mode = settings.audioMode;
+    AudioModeEnables e{};
+    e.toneFrequency = mode == 0 || mode == 1;
+    e.cwText = mode == 1 && !settings.autoId;
+    e.cwControls = mode == 1;
+    e.soundEffect = mode == 2;
+    e.loadSound = mode == 3;
+    e.toneSequenceButton = mode == 4;
+    e.loadRingtone = mode == 5;
+    e.outputLevel = mode != 2 && mode != 3;
+    return e;
+}
+
+bool recoveryBeaconEnabled(const TimerSettings& settings) {
+    return settings.autoShutdown != 0;
+}

@@ -1,0 +1,31 @@
+#pragma once
+// A timer's settings as text: one key=value line for each setting the timer holds, keys
+// named after the TimerSettings fields, flags as 0 or 1.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/timer_settings.h"
+
+struct SettingsAssignment {
+    std::string key;
+    std::string value;
+};
+
+// Every line that `read` prints, in order, each ending with a line break.
+std::string formatSettingsText(const TimerSettings& settings);
+
+// "key=value" with a known key; nothing (and a usage message in error) otherwise.
+std::optional<SettingsAssignment> parseAssignment(std::string_view line, std::string& error);
+// The lines of a settings file; blank lines and lines starting with '#' are passed over.
+std::optional<std::vector<SettingsAssignment>> parseSettingsFile(std::string_view content,
+                                                                 std::string& error);
+
+// Puts the assignments over settings with the form's checks. The settings the
+// configuration write does not write (table length, transmit and tone sequence) are
+// left alone. Nothing on success; the operator's message of the first failing check
+// otherwise, with settings partly updated.
+std::optional<std::string> applySettings(const std::vector<SettingsAssignment>& assignments,
+                                         TimerSettings& settings);

@@ -1,0 +1,132 @@
+#include "core/formats/config_image.h"
+
+#include <algorithm>
+
+#include "core/formats/cw_message.h"
+#include "core/formats/tone_sequence.h"
+#include "core/formats/unit_conversions.h"
+
+namespace {
+
+// Byte offsets of the configuration block.
+namespace ConfigByte {
+constexpr int mode = 0;
+constexpr int options = 1;
+constexpr int startupDelay = 2;
+constexpr int stepLength = 3;
+constexpr int cycleId = 4;
+constexpr int transmitterCount = 5;
+constexpr int frequencyLow = 6;
+constexpr int frequencyHigh = 7;
+constexpr int autoShutdown = 8;
+constexpr int oscillatorTune = 9;
+constexpr int dotLength = 10;
+constexpr int recoveryBeaconDelay = 11;
+constexpr int reserved = 12;
+} // namespace ConfigByte
+
+namespace OptionBit {
+constexpr std::uint8_t halfOutput = 0x01;
+constexpr std::uint8_t keyed = 0x02;
+constexpr std::uint8_t autoId = 0x04;
+} // namespace OptionBit
+
+namespace TransmitBits {
+constexpr std::uint8_t mask = 0x03;
+constexpr std::uint8_t continuous = 0x00;
+constexpr std::uint8_t cycled = 0x01;
+constexpr std::uint8_t sequenced = 0x03;
+} // namespace TransmitBits
+
+// The audio mode is one bit of the mode byte, indexed by audioMode.
+constexpr std::array<std::uint8_t, 6> audioBit{0x10, 0x40, 0x80, 0x20, 0x08, 0x04};
+// The firmware tests the audio bits in this order, so a byte with several set plays the
+// first of them; reading follows the same order.
+constexpr std::array<int, 6> audioTestOrder{0, 3, 1, 2, 4, 5};
+
+constexpr int stepUnitSeconds = 10;
+constexpr std::uint8_t trimMask = 0x1F;
+constexpr std::uint8_t trimSignBit = 0x10;
+constexpr std::uint8_t trimSignExtension = 0xE0;
+
+// Each value is cut to its byte; the form's ranges keep a checked value within it.
+std::uint8_t low8(unsigned value) {
+    return static_cast<std::uint8_t>(value & 0xFF);
+}
+
+} // namespace
+
+std::uint8_t encodeModeByte(int transmitMode, int audioMode) {
+    std::uint8_t transmit = TransmitBits::continuous;
+    if (transmitMode == 1) transmit = TransmitBits::cycled;
+    if (transmitMode == 2) transmit = TransmitBits::sequenced;
+    const std::uint8_t audio = audioMode >= 1 && audioMode <= 5 ? audioBit[audioMode] : audioBit[0];
+    return static_cast<std::uint8_t>(transmit | audio);
+}
+
+void decodeModeByte(std::uint8_t modeByte, int& transmitMode, int& audioMode) {
+    // Bit 1 alone is not a mode of its own: it reads as continuous.
+    if ((modeByte & TransmitBits::cycled) == 0)
+        transmitMode = 0;
+    else
+        transmitMode = (modeByte & TransmitBits::mask) == TransmitBits::sequenced ? 2 : 1;
+    for (int mode : audioTestOrder) {
+        if (modeByte & audioBit[mode]) {
+            audioMode = mode;
+            return;
+        }
+    }
+}
+
+void ConfigImage::decode(TimerSettings& settings, int clockHz) const {
+    decodeModeByte(bytes[ConfigByte::mode], settings.transmitMode, settings.audioMode);
+    const std::uint8_t options = bytes[ConfigByte::options];
+    settings.outputLevel = (options & OptionBit::halfOutput) ? 1 : 0;
+    settings.keyed = (options & OptionBit::keyed) != 0;
+    settings.autoId = (options & OptionBit::autoId) != 0;
+    settings.startupDelay = bytes[ConfigByte::startupDelay];
+    settings.stepLength = bytes[ConfigByte::stepLength] * stepUnitSeconds;
+    settings.cycleId = bytes[ConfigByte::cycleId] + 1;
+    settings.transmitterCount = bytes[ConfigByte::transmitterCount];
+    settings.toneFrequency =
+        unitsToHz(bytes[ConfigByte::frequencyLow] + 256 * bytes[ConfigByte::frequencyHigh], clockHz);
+    settings.autoShutdown = bytes[ConfigByte::autoShutdown];
+    // The trim is a 5-bit two's-complement number; bit 4 is its sign.
+    std::uint8_t trim = bytes[ConfigByte::oscillatorTune];
+    if (trim & trimSignBit) trim |= trimSignExtension;
+    settings.oscillatorTune = static_cast<std::int8_t>(trim);
+    // A dot of no length has no speed: the speed shown stays as it was.
+    if (bytes[ConfigByte::dotLength] != 0) settings.cwSpeed = dotMsToWpm(bytes[ConfigByte::dotLength]);
+    settings.recoveryBeaconDelay = bytes[ConfigByte::recoveryBeaconDelay];
+
+    const int soundLength = TimerMemoryMap::soundLengthAddress;
+    settings.tableLength = bytes[soundLength] + 256 * bytes[soundLength + 1] + 65536 * bytes[soundLength + 2];
+    std::copy_n(bytes.begin() + TimerMemoryMap::transmitSequenceAddress,
+                TimerMemoryMap::transmitSequenceLength, settings.transmitSequence.begin());
+    settings.cwText = decodeCwMessage(bytes.data() + TimerMemoryMap::cwMessageAddress);
+    settings.toneSequenceText =
+        formatToneSequenceText(bytes.data() + TimerMemoryMap::toneSequenceAddress, clockHz);
+}
+
+ConfigBlock encodeConfigBlock(const TimerSettings& settings, int clockHz) {
+    ConfigBlock block{};
+    block[ConfigByte::mode] = encodeModeByte(settings.transmitMode, settings.audioMode);
+    std::uint8_t options = 0;
+    if (settings.outputLevel == 1) options |= OptionBit::halfOutput;
+    if (settings.keyed) options |= OptionBit::keyed;
+    if (settings.autoId) options |= OptionBit::autoId;
+    block[ConfigByte::options] = options;
+    block[ConfigByte::startupDelay] = low8(settings.startupDelay);
+    block[ConfigByte::stepLength] = low8(settings.stepLength / stepUnitSeconds);
+    block[ConfigByte::cycleId] = low8(static_cast<unsigned>(settings.cycleId) - 1U);
+    block[ConfigByte::transmitterCount] = low8(settings.transmitterCount);
+    const int units = hzToUnits(settings.toneFrequency, clockHz);
+    block[ConfigByte::frequencyLow] = low8(units);
+    block[ConfigByte::frequencyHigh] = low8(static_cast<unsigned>(units) >> 8);
+    block[ConfigByte::autoShutdown] = low8(settings.autoShutdown);
+    block[ConfigByte::oscillatorTune] = static_cast<std::uint8_t>(settings.oscillatorTune & trimMask);
+    block[ConfigByte::dotLength] = low8(wpmToDotMs(settings.cwSpeed));
+    block[ConfigByte::recoveryBeaconDelay] = low8(settings.recoveryBeaconDelay);
+    block[ConfigByte::reserved] = 0;
+    return block;
+}

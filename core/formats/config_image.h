@@ -1,0 +1,23 @@
+#pragma once
+// The 128-byte configuration image read back from the timer, and the 13-byte
+// configuration block written at address 0.
+
+#include <array>
+#include <cstdint>
+
+#include "core/formats/timer_memory_map.h"
+#include "core/timer_settings.h"
+
+using ConfigBlock = std::array<std::uint8_t, TimerMemoryMap::configLength>;
+
+struct ConfigImage {
+    std::array<std::uint8_t, TimerMemoryMap::imageLength> bytes{};
+
+    // Replaces the image-backed fields of settings; audioMode and cwSpeed keep their
+    // values where the image has none for them.
+    void decode(TimerSettings& settings, int clockHz) const;
+};
+
+ConfigBlock encodeConfigBlock(const TimerSettings& settings, int clockHz);
+std::uint8_t encodeModeByte(int transmitMode, int audioMode);
+void decodeModeByte(std::uint8_t modeByte, int& transmitMode, int& audioMode);

@@ -1,0 +1,98 @@
+#include "core/formats/tone_sequence.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <vector>
+
+#include "core/formats/unit_conversions.h"
+
+namespace {
+
+constexpr int entryBytes = 3;
+
+// Only the comma separates; a run of commas is one separator and no empty token comes
+// from the ends.
+std::vector<std::string_view> splitAtCommas(std::string_view text) {
+    std::vector<std::string_view> tokens;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t start = text.find_first_not_of(',', pos);
+        if (start == std::string_view::npos) break;
+        const std::size_t end = std::min(text.find(',', start), text.size());
+        tokens.push_back(text.substr(start, end - start));
+        pos = end;
+    }
+    return tokens;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The C library's decimal rule: leading white space, an optional sign, then digits up to
+// the first other character; no digits gives 0. A number too large for an int saturates,
+// as strtol does, rather than overflowing.
+int tokenNumber(std::string_view token) {
+    std::size_t i = 0;
+    while (i < token.size() && isBlank(token[i]))
+        ++i;
+    bool negative = false;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-')) {
+        negative = token[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    for (; i < token.size() && token[i] >= '0' && token[i] <= '9'; ++i) {
+        value = value * 10 + (token[i] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) value = INT_MAX;
+    return static_cast<int>(value);
+}
+
+} // namespace
+
+ParsedToneSequence parseToneSequenceText(std::string_view text, int clockHz) {
+    ParsedToneSequence sequence;
+    const std::vector<std::string_view> tokens = splitAtCommas(text);
+    // A trailing frequency without its duration is dropped.
+    for (std::size_t t = 0; t + 1 < tokens.size(); t += 2) {
+        if (sequence.pairCount < toneSequenceEntries) {
+            ToneEntry& entry = sequence.entries[sequence.pairCount];
+            // Neither number is range-checked: the timer gets their low 16 bits, as it
+            // always has, and stored tables depend on that.
+            entry.duration = static_cast<std::uint16_t>(tokenNumber(tokens[t + 1]));
+            entry.units = static_cast<std::uint16_t>(hzToUnits(tokenNumber(tokens[t]), clockHz));
+        }
+        ++sequence.pairCount;
+    }
+    return sequence;
+}
+
+ToneSequenceBlock packToneSequence(const ParsedToneSequence& sequence) {
+    ToneSequenceBlock block{};
+    for (int k = 0; k < toneSequenceEntries; ++k) {
+        const ToneEntry& entry = sequence.entries[k];
+        block[entryBytes * k] = static_cast<std::uint8_t>(entry.duration & 0xFF);
+        block[entryBytes * k + 1] = static_cast<std::uint8_t>(entry.units & 0xFF);
+        block[entryBytes * k + 2] = static_cast<std::uint8_t>(entry.units >> 8);
+    }
+    return block;
+}
+
+std::string formatToneSequenceText(const std::uint8_t* block, int clockHz) {
+    std::string text;
+    for (int k = 0; k < toneSequenceEntries; ++k) {
+        const int duration = block[entryBytes * k];
+        // The timer ends the sequence at the first zero duration, so the text does too.
+        if (duration == 0) break;
+        const int units = block[entryBytes * k + 1] + 256 * block[entryBytes * k + 2];
+        char pair[32];
+        std::snprintf(pair, sizeof pair, "%d,%d,", unitsToHz(units, clockHz), duration);
+        text += pair;
+    }
+    if (!text.empty()) text.pop_back();
+    return text;
+}

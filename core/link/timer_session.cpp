@@ -1,0 +1,216 @@
+// The PC side of the timer's command protocol.
+
+#include "core/link/timer_session.h"
+
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <string_view>
+
+#include "core/link/timer_command.h"
+#include "core/operator_panel.h"
+#include "core/settings_view.h"
+#include "core/timer_settings.h"
+
+namespace {
+
+constexpr const char* identityFormat = "TAVO Timer P:%s M:%dK  v%d.%d";
+constexpr const char* model628A = "628A";
+constexpr const char* model684 = "684";
+constexpr int clock628A = 10000000;
+constexpr int clock684 = 8000000;
+constexpr int kilobitsPerMemoryCode = 256;
+constexpr int memoryCode32K = 1;
+constexpr int memoryCode64K = 2;
+constexpr int memoryCode128KOld = 3;
+constexpr int memoryCode128K = 4;
+constexpr std::uint8_t wordDataBits = 8;
+
+// Reads single bytes until one is wanted. A silent read ends the wait with failure; so does a
+// line that keeps sending other bytes for replyWaitLimitMs in all, which would otherwise hold
+// the operation (and the operator's window) for as long as the noise lasts.
+template <typename Wanted> bool awaitByte(CSerialPort& port, Wanted wanted) {
+    const auto giveUpAt =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(TimerLink::replyWaitLimitMs);
+    for (;;) {
+        std::uint8_t reply = 0;
+        if (port.Read(&reply, 1) != 1) return false;
+        if (wanted(reply)) return true;
+        if (std::chrono::steady_clock::now() >= giveUpAt) return false;
+    }
+}
+
+} // namespace
+
+TimerIdentity TimerIdentity::decode(std::uint8_t first, std::uint8_t second) {
+    TimerIdentity identity;
+    const bool is628A = (first >> 4) == 0;
+    identity.model = is628A ? model628A : model684;
+    identity.clockHz = is628A ? clock628A : clock684;
+    identity.memoryCode = first & 0x0F;
+    if (identity.memoryCode == memoryCode128KOld) identity.memoryCode = memoryCode128K;
+    switch (identity.memoryCode) {
+    case memoryCode32K:
+        identity.externalMemorySize = 32768;
+        break;
+    case memoryCode64K:
+        identity.externalMemorySize = 65536;
+        break;
+    case memoryCode128K:
+        identity.externalMemorySize = 131072;
+        break;
+    default:
+        identity.externalMemorySize = 0;
+        break;
+    }
+    identity.firmwareMajor = second >> 4;
+    identity.firmwareMinor = second & 0x0F;
+    return identity;
+}
+
+std::string TimerIdentity::text() const {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, identityFormat, model.c_str(), memoryCode * kilobitsPerMemoryCode,
+                  firmwareMajor, firmwareMinor);
+    return buffer;
+}
+
+TimerSession::TimerSession(OperatorPanel& panel, SettingsView& view, TimerSettings& settings)
+    : panel_(panel), view_(view), settings_(settings) {}
+
+bool TimerSession::wakeTimer() {
+    std::optional<WaitCursor> waitCursor;
+    try {
+        if (connected_) {
+            port_.ClearWriteBuffer();
+            port_.ClearReadBuffer();
+            port_.Flush();
+            port_.Close();
+            connected_ = false;
+        }
+        settings_.comPort = view_.selectedPortNumber();
+        port_.Open(settings_.comPort, TimerLink::baudRate, NoParity, wordDataBits, TwoStopBits,
+                   NoFlowControl);
+        port_.Setup(TimerLink::queueSize, TimerLink::queueSize);
+        CommTimeouts timeouts;
+        port_.GetTimeouts(timeouts);
+        timeouts.ReadIntervalTimeout = 0;
+        timeouts.ReadTotalTimeoutConstant = TimerLink::readTimeoutMs;
+        timeouts.WriteTotalTimeoutConstant = TimerLink::writeTimeoutMs;
+        port_.SetTimeouts(timeouts);
+
+        waitCursor.emplace(panel_);
+        // RTS low holds the timer in reset; it needs the long wait to start up again.
+        port_.ClearRTS();
+        panel_.sleepMs(TimerLink::resetHoldMs);
+        port_.SetRTS();
+        panel_.sleepMs(TimerLink::startupWaitMs);
+
+        const std::uint8_t wake = TimerCommand::wake;
+        const bool answered = port_.Write(&wake, 1) == 1 && awaitByte(port_, [](std::uint8_t reply) {
+                                  return reply == TimerCommand::wake || reply == TimerCommand::wakeAnswerAlt;
+                              });
+        if (answered) {
+            connected_ = true;
+            view_.updateLinkControls(true);
+            return true;
+        }
+        panel_.showMessage(TimerSessionText::noCommunication);
+        waitCursor.reset();
+    } catch (const CSerialException&) {
+        // Most often the open: the port is absent or another program holds it.
+        waitCursor.reset();
+        panel_.showMessage(TimerSessionText::portInUse);
+    }
+    port_.Close();
+    connected_ = false;
+    view_.updateLinkControls(false);
+    return false;
+}
+
+bool TimerSession::echoCommand(std::uint8_t command) {
+    if (!connected_ && !wakeTimer()) return false;
+    if (port_.Write(&command, 1) != 1) return false;
+    // The timer may send other bytes before the echo; they mean nothing here.
+    return awaitByte(port_, [command](std::uint8_t reply) { return reply == command; });
+}
+
+bool TimerSession::identifyTimer() {
+    // A form value that fails its check does not stop the identify.
+    view_.readForm(settings_);
+    WaitCursor waitCursor(panel_);
+    view_.setIdentityText("");
+    if (!echoCommand(TimerCommand::identify)) return false;
+    std::uint8_t reply[2] = {};
+    if (port_.Read(reply, sizeof reply) < sizeof reply) return false;
+    const TimerIdentity identity = TimerIdentity::decode(reply[0], reply[1]);
+    view_.setIdentityText(identity.text());
+    if (identity.firmwareMajor != TimerLink::supportedFirmwareMajor)
+        panel_.showMessage(TimerSessionText::versionMismatch);
+    externalMemorySize_ = identity.externalMemorySize;
+    clockHz_ = identity.clockHz;
+    return true;
+}
+
+bool TimerSession::sendAddress24(std::uint32_t address) {
+    return echoCommand(static_cast<std::uint8_t>(address >> 16)) &&
+           echoCommand(static_cast<std::uint8_t>(address >> 8)) &&
+           echoCommand(static_cast<std::uint8_t>(address));
+}
+
+bool TimerSession::writeBlock(std::uint8_t address, std::uint8_t count, std::span<const std::uint8_t> data) {
+    // Never send bytes from beyond the caller's data.
+    if (data.size() < count) return false;
+    if (!echoCommand(TimerCommand::writeMemory) || !echoCommand(address) || !echoCommand(count)) return false;
+    for (std::size_t i = 0; i < count; ++i) {
+        // A byte that did not go out, or whose acknowledgement never came, may not be in the
+        // timer's memory: the block has not been written, so it fails like a wrong reply.
+        if (port_.Write(&data[i], 1) != 1) return false;
+        std::uint8_t reply = 0;
+        if (port_.Read(&reply, 1) != 1 || reply != TimerCommand::acknowledge) return false;
+    }
+    return true;
+}
+
+bool TimerSession::uploadBlock(std::uint32_t address, std::uint8_t count,
+                               std::span<const std::uint8_t> data) {
+    if (data.size() < count) return false;
+    if (!echoCommand(TimerCommand::upload) || !echoCommand(count) || !sendAddress24(address)) return false;
+    // The data go out in one write without echoes; the checksum alone vouches for them.
+    if (port_.Write(data.data(), count) < count) return false;
+    std::uint8_t checksum = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        checksum = static_cast<std::uint8_t>(checksum + data[i]);
+    std::uint8_t timerChecksum = 0;
+    if (port_.Read(&timerChecksum, 1) != 1) return false;
+    if (timerChecksum != checksum) {
+        echoCommand(TimerCommand::rejectUpload);
+        return false;
+    }
+    if (!echoCommand(TimerCommand::confirmUpload)) return false;
+    std::uint8_t reply = 0;
+    return port_.Read(&reply, 1) == 1 && reply == TimerCommand::acknowledge;
+}
+
+void TimerSession::resetTimer() {
+    WaitCursor waitCursor(panel_);
+    port_.ClearRTS();
+    panel_.sleepMs(TimerLink::resetButtonHoldMs);
+    port_.SetRTS();
+    panel_.sleepMs(TimerLink::startupWaitMs);
+}
+
+bool TimerSession::startTestMode() {
+    const bool enabled = echoCommand(TimerCommand::testMode);
+    panel_.showMessage(enabled ? TimerSessionText::testModeEnabled : TimerSessionText::testModeFailed);
+    return enabled;
+}
+
+bool TimerSession::readReply(std::span<std::uint8_t> buffer) {
+    return port_.Read(buffer.data(), buffer.size()) == buffer.size();
+}
+
+bool TimerSession::sendOscillatorValue(int value) {
+    // The trim -16..15 travels as its 5-bit two's complement.
+    return echoCommand(static_cast<std::uint8_t>(value & TimerCommand::trimMask));
+}

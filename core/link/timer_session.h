@@ -1,0 +1,83 @@
+#pragma once
+// The PC side of the timer's command protocol over one serial port.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "core/link/serial_port.h"
+
+class OperatorPanel;
+class SettingsView;
+struct TimerSettings;
+
+struct TimerIdentity {
+    std::string model;          // "684" or "628A"
+    int memoryCode = 0;         // after code 3 is taken as 4
+    int externalMemorySize = 0; // bytes: 0, 32768, 65536 or 131072
+    int firmwareMajor = 0;
+    int firmwareMinor = 0;
+    int clockHz = 8000000;
+
+    static TimerIdentity decode(std::uint8_t first, std::uint8_t second);
+    std::string text() const; // "TAVO Timer P:%s M:%dK  v%d.%d"
+};
+
+namespace TimerLink {
+inline constexpr std::uint32_t baudRate = 19200;
+inline constexpr std::uint32_t queueSize = 1024;
+inline constexpr std::uint32_t readTimeoutMs = 1000;
+inline constexpr std::uint32_t writeTimeoutMs = 1000;
+inline constexpr int resetHoldMs = 200;
+inline constexpr int resetButtonHoldMs = 500;
+inline constexpr int startupWaitMs = 3000;
+// A line that never falls silent gives up an echo or wake wait after this long in total.
+inline constexpr int replyWaitLimitMs = 5000;
+inline constexpr int supportedFirmwareMajor = 2;
+} // namespace TimerLink
+
+// What the link shows the operator.
+namespace TimerSessionText {
+inline constexpr const char* noCommunication = "No Communication with DEVICE possible";
+inline constexpr const char* portInUse = "De serieele poort is al in gebruik";
+inline constexpr const char* versionMismatch = "WARNING: PIC and PC have incompatible version nrs";
+inline constexpr const char* testModeEnabled =
+    "     ***** Test Mode Enabled *****\nYou need to RESET the Timer to end this";
+inline constexpr const char* testModeFailed = "Error setting test mode";
+} // namespace TimerSessionText
+
+class TimerSession {
+public:
+    // The session stores the chosen port in settings.comPort and takes the form into
+    // settings before an identify.
+    TimerSession(OperatorPanel& panel, SettingsView& view, TimerSettings& settings);
+
+    bool wakeTimer();
+    bool echoCommand(std::uint8_t command);
+    bool identifyTimer();
+    bool sendAddress24(std::uint32_t address);
+    bool writeBlock(std::uint8_t address, std::uint8_t count, std::span<const std::uint8_t> data);
+    bool uploadBlock(std::uint32_t address, std::uint8_t count, std::span<const std::uint8_t> data);
+    void resetTimer();
+    bool startTestMode();
+    bool sendOscillatorValue(int value);
+    // The data phase of a command that the timer answers with a block (the configuration
+    // image after "R"): one read request for the whole buffer; true when all of it came.
+    bool readReply(std::span<std::uint8_t> buffer);
+    // Closes the port without a word to the timer (the end of a program or test).
+    void close() noexcept { port_.Close(); }
+    bool portOpen() const noexcept { return port_.IsOpen(); }
+
+    bool connected() const { return connected_; }
+    int clockHz() const { return clockHz_; }
+    int externalMemorySize() const { return externalMemorySize_; }
+
+private:
+    CSerialPort port_;
+    OperatorPanel& panel_;
+    SettingsView& view_;
+    TimerSettings& settings_;
+    bool connected_ = false;
+    int clockHz_ = 8000000;
+    int externalMemorySize_ = 0;
+};

@@ -1,0 +1,65 @@
+#include "core/operations/configuration.h"
+
+#include "core/formats/config_image.h"
+#include "core/formats/cw_message.h"
+#include "core/link/timer_command.h"
+#include "core/link/timer_session.h"
+#include "core/operator_panel.h"
+#include "core/settings_view.h"
+#include "core/timer_settings.h"
+
+bool readConfiguration(OperationContext& op) {
+    if (!op.session.echoCommand(TimerCommand::readConfiguration)) {
+        op.panel.showMessage(ConfigurationText::commandFailed);
+        return false;
+    }
+    // The whole image in one read: a timer that stops short leaves the settings as they
+    // were rather than half replaced.
+    ConfigImage image;
+    if (!op.session.readReply(image.bytes)) {
+        op.panel.showMessage(ConfigurationText::readFailed);
+        return false;
+    }
+    image.decode(op.settings, op.session.clockHz());
+    op.view.showForm(op.settings);
+    op.view.updateModeControls(op.settings);
+    op.panel.playInformationSound();
+    return true;
+}
+
+bool writeConfiguration(OperationContext& op) {
+    // A field that failed its check has been reported already; the block is built from
+    // the values as the form left them.
+    op.view.readForm(op.settings);
+    WaitCursor wait(op.panel);
+    const ConfigBlock block = encodeConfigBlock(op.settings, op.session.clockHz());
+    if (!op.session.writeBlock(TimerMemoryMap::configAddress, TimerMemoryMap::configLength, block)) {
+        op.panel.showMessage(ConfigurationText::writeFailed);
+        return false;
+    }
+    // Neither the CW message nor the apply command stops the sequence: the configuration
+    // block is in the timer already and should take effect.
+    const bool cwWritten = downloadCwMessage(op);
+    op.session.echoCommand(TimerCommand::apply);
+    op.panel.sleepMs(applyWaitMs);
+    op.panel.playInformationSound();
+    return cwWritten;
+}
+
+bool downloadCwMessage(OperationContext& op) {
+    const std::string& text = op.settings.cwText;
+    if (text.empty()) {
+        op.panel.showMessage(CwMessageText::empty);
+        return true;
+    }
+    if (text.size() > static_cast<std::size_t>(cwTextMaxLength)) {
+        op.panel.showMessage(CwMessageText::tooLong);
+        return true;
+    }
+    const CwMessageBlock block = encodeCwMessage(text);
+    if (!op.session.writeBlock(TimerMemoryMap::cwMessageAddress, TimerMemoryMap::cwMessageLength, block)) {
+        op.panel.showMessage(CwMessageText::writeFailed);
+        return false;
+    }
+    return true;
+}

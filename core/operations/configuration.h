@@ -1,0 +1,28 @@
+#pragma once
+// Reading and writing the timer's configuration, and the CW message written with it.
+
+#include "core/operations/operation.h"
+
+namespace ConfigurationText {
+inline constexpr const char* commandFailed = "Error Writing a command to the controller";
+inline constexpr const char* readFailed = "Error when reading the configuration";
+inline constexpr const char* writeFailed = "Error in setting configuration";
+} // namespace ConfigurationText
+
+namespace CwMessageText {
+inline constexpr const char* empty = "Trying do download an empty CW text, skipping....";
+inline constexpr const char* tooLong = "CW Text exceeds maximum character space (31 kars)";
+inline constexpr const char* writeFailed = "Error in downloading CW Message";
+} // namespace CwMessageText
+
+// Pause after the apply command, while the timer takes the new settings.
+inline constexpr int applyWaitMs = 3000;
+
+// True when the whole image arrived and replaced the image-backed settings.
+bool readConfiguration(OperationContext& op);
+// True when the configuration block and the CW message were written; the apply command
+// follows a written configuration block even when the CW message failed.
+bool writeConfiguration(OperationContext& op);
+// Writes cwText as the CW block. An empty or too long text is reported and skipped: that
+// is no failure of the write.
+bool downloadCwMessage(OperationContext& op);

@@ -1,0 +1,37 @@
+#include "core/operations/tone_sequence_edit.h"
+
+#include <optional>
+#include <string>
+
+#include "core/formats/tone_sequence.h"
+#include "core/link/timer_session.h"
+#include "core/operations/configuration.h"
+#include "core/operator_panel.h"
+#include "core/settings_view.h"
+#include "core/timer_settings.h"
+
+Outcome editToneSequence(OperationContext& op) {
+    const std::optional<std::string> typed = op.panel.editToneSequence(op.settings.toneSequenceText);
+    if (!typed) return Outcome::cancelled;
+
+    const ParsedToneSequence sequence = parseToneSequenceText(*typed, op.session.clockHz());
+    // Checked on the 16-bit number: a first duration of 256 passes, though the timer
+    // then receives 0 for it.
+    if (sequence.pairCount < 2 || sequence.entries[0].duration == 0) {
+        op.panel.showMessage(ToneSequenceText::tooFewTones);
+        return Outcome::failed;
+    }
+
+    WaitCursor wait(op.panel);
+    const ToneSequenceBlock block = packToneSequence(sequence);
+    // The text is kept as typed, pairs beyond the sixteenth included, even if the
+    // download below fails.
+    op.settings.toneSequenceText = *typed;
+    op.view.showForm(op.settings);
+    if (!op.session.writeBlock(TimerMemoryMap::toneSequenceAddress, TimerMemoryMap::toneSequenceLength,
+                               block)) {
+        op.panel.showMessage(ToneSequenceText::writeFailed);
+        return Outcome::failed;
+    }
+    return writeConfiguration(op) ? Outcome::done : Outcome::failed;
+}

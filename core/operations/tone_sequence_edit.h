@@ -1,0 +1,12 @@
+#pragma once
+// The "Edit Sequence" button of the audio settings: the tone sequence typed by the
+// operator, written to the timer, then the whole configuration.
+
+#include "core/operations/operation.h"
+
+namespace ToneSequenceText {
+inline constexpr const char* tooFewTones = "Less than two tones in sequence!!";
+inline constexpr const char* writeFailed = "Error in downloading Tone Sequence";
+} // namespace ToneSequenceText
+
+Outcome editToneSequence(OperationContext& op);

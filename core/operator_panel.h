@@ -1,0 +1,39 @@
+#pragma once
+// The seam between timer operations and the person who operates them: the Qt window, the
+// command line, or a scripted test panel. No Qt types may appear here.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+enum class MessageIcon { Warning, Stop };
+
+class OperatorPanel {
+public:
+    virtual ~OperatorPanel() = default;
+
+    // A modal message with one OK button.
+    virtual void showMessage(std::string_view text, MessageIcon icon = MessageIcon::Warning) = 0;
+
+    virtual void beginWaitCursor() = 0;
+    virtual void endWaitCursor() = 0;
+    // A fixed wait of the timer's protocol (the program is blocked during it).
+    virtual void sleepMs(int ms) = 0;
+    virtual void playInformationSound() = 0;
+    virtual void playErrorSound() = 0;
+
+    // Editors: each returns the edited value, or nothing when the operator cancelled.
+    virtual std::optional<std::string> editToneSequence(const std::string& text) = 0;
+};
+
+// Shows the wait cursor for the life of the guard.
+class WaitCursor {
+public:
+    explicit WaitCursor(OperatorPanel& panel) : panel_(panel) { panel_.beginWaitCursor(); }
+    ~WaitCursor() { panel_.endWaitCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    OperatorPanel& panel_;
+};

@@ -1,0 +1,441 @@
+#include "gui/control_dialog.h"
+
+#include <algorithm>
+#include <vector>
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QFocusEvent>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+#include <QScopedValueRollback>
+#include <QThread>
+#include <QValidator>
+
+#include "core/link/port_numbers.h"
+#include "core/operations/configuration.h"
+#include "core/operations/tone_sequence_edit.h"
+#include "gui/about_dialog.h"
+#include "gui/dialog_units.h"
+#include "gui/program.h"
+#include "gui/settings_store.h"
+#include "gui/tone_sequence_dialog.h"
+#include "ui_control_dialog.h"
+
+namespace {
+
+const QString noPortsText = QStringLiteral("Er zijn geen serieele poorten beschikbaar op dit systeem");
+const QString aboutEntryText = QStringLiteral("&About molvex...");
+const QString portEntryFormat = QStringLiteral("COM%1");
+const QStringList soundEffects{QStringLiteral("Sirene"), QStringLiteral("Effect 2")};
+
+// The CW text edit: letters become capitals as they are typed. The timer keys one byte per
+// character, so only characters that fit one byte are taken.
+class CapitalsValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int&) const override {
+        for (QChar& c : input) {
+            if (c.unicode() > 0xFF) return Invalid;
+            const QChar capital = c.toUpper();
+            if (capital.unicode() <= 0xFF) c = capital;
+        }
+        return Acceptable;
+    }
+};
+
+void enableAll(std::initializer_list<QWidget*> widgets, bool enabled) {
+    for (QWidget* widget : widgets)
+        widget->setEnabled(enabled);
+}
+
+// Radio groups give the index of their checked button in the order of the form.
+void numberButtons(QButtonGroup* group, std::initializer_list<QAbstractButton*> buttons) {
+    int index = 0;
+    for (QAbstractButton* button : buttons)
+        group->setId(button, index++);
+}
+
+QAbstractButton* focusButtonOf(QButtonGroup* group) {
+    if (QAbstractButton* checked = group->checkedButton()) return checked;
+    return group->button(0);
+}
+
+} // namespace
+
+ControlDialog::ControlDialog(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::ControlDialog>()),
+      session_(*this, *this, settings_), operation_{session_, *this, *this, settings_} {
+    ui_->setupUi(this);
+    applyDialogUnits(*this);
+    prepareControls();
+    connectEvents();
+    initialise();
+}
+
+ControlDialog::~ControlDialog() {
+    // The children outlive this part of the window; their last focus changes must not
+    // reach the form's handlers.
+    for (QLineEdit* edit : {ui_->stepLengthEdit, ui_->autoShutdownEdit, ui_->cwSpeedEdit})
+        edit->removeEventFilter(this);
+    saveSettings(settings_);
+    while (waitCursorDepth_ > 0)
+        endWaitCursor();
+}
+
+void ControlDialog::prepareControls() {
+    // The digits-only edits refuse other keys; an empty field still reaches the form's check.
+    auto* digitsOnly = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
+    for (QLineEdit* edit :
+         {ui_->startupDelayEdit, ui_->autoShutdownEdit, ui_->recoveryBeaconDelayEdit, ui_->cycleIdEdit,
+          ui_->transmitterCountEdit, ui_->stepLengthEdit, ui_->tableLengthEdit})
+        edit->setValidator(digitsOnly);
+    ui_->cwTextEdit->setValidator(new CapitalsValidator(this));
+    ui_->cwTextEdit->setMaxLength(cwTextMaxLength);
+
+    numberButtons(ui_->transmissionGroup, {ui_->continuousRadio, ui_->cycledRadio, ui_->sequencedRadio});
+    numberButtons(ui_->audioGroup, {ui_->singleToneRadio, ui_->cwMessageRadio, ui_->soundEffectRadio,
+                                    ui_->waveFileRadio, ui_->toneSequenceRadio, ui_->ringtoneRadio});
+    numberButtons(ui_->outputLevelGroup, {ui_->level100Radio, ui_->level50Radio});
+}
+
+void ControlDialog::connectEvents() {
+    onClicked(ui_->connectButton, [this] { connectTimer(); });
+    onClicked(ui_->retrieveButton, [this] { readConfiguration(operation_); });
+    onClicked(ui_->writeButton, [this] { writeConfiguration(operation_); });
+    onClicked(ui_->resetButton, [this] { session_.resetTimer(); });
+    onClicked(ui_->syncButton, [this] { session_.startTestMode(); });
+    onClicked(ui_->toneSequenceButton, [this] { ::editToneSequence(operation_); });
+    connect(ui_->quitButton, &QPushButton::clicked, this, &ControlDialog::accept);
+
+    connect(ui_->transmissionGroup, &QButtonGroup::idClicked, this, [this] {
+        readForm(settings_);
+        updateTransmitModeControls(settings_);
+    });
+    const auto audioChoice = [this] {
+        readForm(settings_);
+        updateAudioModeControls(settings_);
+    };
+    connect(ui_->audioGroup, &QButtonGroup::idClicked, this, audioChoice);
+    connect(ui_->autoIdCheck, &QCheckBox::clicked, this, audioChoice);
+    for (QLineEdit* edit : {ui_->stepLengthEdit, ui_->autoShutdownEdit, ui_->cwSpeedEdit})
+        edit->installEventFilter(this);
+}
+
+void ControlDialog::initialise() {
+    ui_->soundEffectList->addItems(soundEffects);
+    showForm(settings_);
+
+    // The window manager owns the window's system menu here, so the entry lives in the
+    // window's context menu.
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    addAction(separator);
+    QAction* about = addAction(aboutEntryText);
+    connect(about, &QAction::triggered, this, &ControlDialog::showAbout);
+
+    setWindowIcon(programIcon());
+    loadSettings(settings_);
+    fillPortList();
+    settings_.transmitSequence.fill(0);
+
+    updateTransmitModeControls(settings_);
+    updateAudioModeControls(settings_);
+    updateLinkControls(session_.connected());
+    updateRecoveryBeaconControls(settings_);
+}
+
+void ControlDialog::fillPortList() {
+    std::vector<unsigned> ports;
+    enumerateSerialPorts(ports);
+    if (ports.empty()) showMessage(noPortsText.toStdString());
+
+    QComboBox* list = ui_->portList;
+    for (unsigned port : ports) {
+        const QString entry = portEntryFormat.arg(port);
+        // Sorted by text, as the list always was: COM10 stands before COM2.
+        int row = 0;
+        while (row < list->count() && QString::compare(list->itemText(row), entry, Qt::CaseInsensitive) <= 0)
+            ++row;
+        list->insertItem(row, entry, port);
+        list->setItemData(row, QString::fromStdString(portDevicePath(static_cast<int>(port))),
+                          Qt::ToolTipRole);
+    }
+    const int saved = list->findData(settings_.comPort);
+    list->setCurrentIndex(saved >= 0 ? saved : (list->count() > 0 ? 0 : -1));
+}
+
+void ControlDialog::showAbout() {
+    AboutDialog about(this);
+    about.exec();
+}
+
+template <typename Operation> void ControlDialog::onClicked(QAbstractButton* button, Operation operation) {
+    connect(button, &QAbstractButton::clicked, this, [this, operation] {
+        try {
+            operation();
+        } catch (const CSerialException& e) {
+            // The operation has stopped where the port failed; its wait cursor goes with it.
+            while (waitCursorDepth_ > 0)
+                endWaitCursor();
+            showMessage(e.message(), MessageIcon::Stop);
+        }
+    });
+}
+
+void ControlDialog::connectTimer() {
+    if (session_.wakeTimer() && session_.identifyTimer()) readConfiguration(operation_);
+}
+
+void ControlDialog::accept() {
+    saveSettings(settings_);
+    if (readForm(settings_)) QDialog::accept();
+}
+
+bool ControlDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut && !reportingFormFailure_) {
+        // Only the operator moving on within the window leaves a field; the window losing
+        // its activation to a message box or another program does not.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            if (watched == ui_->stepLengthEdit) {
+                stepLengthLeft();
+            } else if (watched == ui_->autoShutdownEdit) {
+                readForm(settings_);
+                updateRecoveryBeaconControls(settings_);
+            } else if (watched == ui_->cwSpeedEdit) {
+                readForm(settings_);
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ControlDialog::stepLengthLeft() {
+    readForm(settings_);
+    settings_.stepLength = roundStepLength(settings_.stepLength);
+    showForm(settings_);
+}
+
+// OperatorPanel
+
+void ControlDialog::showMessage(std::string_view text, MessageIcon icon) {
+    // An operation's wait cursor would hide that the box waits for an answer.
+    const bool waiting = waitCursorDepth_ > 0;
+    if (waiting) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    showMessageBox(this, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), icon);
+    if (waiting) QApplication::restoreOverrideCursor();
+}
+
+void ControlDialog::beginWaitCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ++waitCursorDepth_;
+}
+
+void ControlDialog::endWaitCursor() {
+    if (waitCursorDepth_ == 0) return;
+    QApplication::restoreOverrideCursor();
+    --waitCursorDepth_;
+}
+
+void ControlDialog::sleepMs(int ms) {
+    // The timer's fixed waits block the window like any other step of an operation.
+    QThread::msleep(static_cast<unsigned long>(std::max(ms, 0)));
+}
+
+void ControlDialog::playInformationSound() {
+    QApplication::beep();
+}
+
+void ControlDialog::playErrorSound() {
+    QApplication::beep();
+}
+
+int ControlDialog::selectedPortNumber() {
+    const QVariant port = ui_->portList->currentData();
+    return port.isValid() ? port.toInt() : -1;
+}
+
+void ControlDialog::setIdentityText(std::string_view text) {
+    ui_->identityEdit->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void ControlDialog::updateLinkControls(bool connected) {
+    enableAll(
+        {ui_->retrieveButton, ui_->writeButton, ui_->syncButton, ui_->calibrateButton, ui_->resetButton},
+        connected);
+}
+
+bool ControlDialog::readForm(TimerSettings& settings) {
+    const FormCheck check = takeForm([this](FormField field) { return controlText(field); }, settings);
+    if (check.ok) return true;
+    reportFormFailure(check);
+    return false;
+}
+
+void ControlDialog::showForm(const TimerSettings& settings) {
+    for (FormField field : formExchangeOrder)
+        setControlText(field, formFieldText(field, settings));
+}
+
+void ControlDialog::updateModeControls(const TimerSettings& settings) {
+    updateTransmitModeControls(settings);
+    updateAudioModeControls(settings);
+    updateRecoveryBeaconControls(settings);
+}
+
+std::optional<std::string> ControlDialog::editToneSequence(const std::string& text) {
+    ToneSequenceDialog editor(this);
+    editor.setText(QString::fromStdString(text));
+    if (editor.exec() != QDialog::Accepted) return std::nullopt;
+    return editor.text().toStdString();
+}
+
+// The enabling rules
+
+void ControlDialog::updateTransmitModeControls(const TimerSettings& settings) {
+    const TransmitModeEnables enables = transmitModeEnables(settings);
+    enableAll({ui_->transmitterCountLabel, ui_->transmitterCountEdit, ui_->cycleIdLabel, ui_->cycleIdEdit,
+               ui_->stepLengthLabel, ui_->stepLengthEdit},
+              enables.cycleControls);
+    ui_->transmitSequenceButton->setEnabled(enables.sequenceButton);
+}
+
+void ControlDialog::updateAudioModeControls(const TimerSettings& settings) {
+    const AudioModeEnables enables = audioModeEnables(settings);
+    ui_->toneFrequencyEdit->setEnabled(enables.toneFrequency);
+    ui_->cwTextEdit->setEnabled(enables.cwText);
+    enableAll({ui_->cwSpeedLabel, ui_->cwSpeedEdit, ui_->wpmLabel, ui_->keyedCheck, ui_->autoIdCheck},
+              enables.cwControls);
+    ui_->soundEffectList->setEnabled(enables.soundEffect);
+    enableAll({ui_->loadSoundButton, ui_->tableLengthLabel, ui_->tableLengthEdit}, enables.loadSound);
+    ui_->toneSequenceButton->setEnabled(enables.toneSequenceButton);
+    ui_->loadRingtoneButton->setEnabled(enables.loadRingtone);
+    enableAll({ui_->outputLevelLabel, ui_->level100Radio, ui_->level50Radio}, enables.outputLevel);
+}
+
+void ControlDialog::updateRecoveryBeaconControls(const TimerSettings& settings) {
+    enableAll({ui_->recoveryBeaconDelayLabel, ui_->recoveryBeaconDelayEdit}, recoveryBeaconEnabled(settings));
+}
+
+// The form exchange
+
+QWidget* ControlDialog::controlOf(FormField field) const {
+    switch (field) {
+    case FormField::transmitterCount:
+        return ui_->transmitterCountEdit;
+    case FormField::stepLength:
+        return ui_->stepLengthEdit;
+    case FormField::startupDelay:
+        return ui_->startupDelayEdit;
+    case FormField::cycleId:
+        return ui_->cycleIdEdit;
+    case FormField::transmitMode:
+        return focusButtonOf(ui_->transmissionGroup);
+    case FormField::audioMode:
+        return focusButtonOf(ui_->audioGroup);
+    case FormField::soundEffect:
+        return ui_->soundEffectList;
+    case FormField::cwText:
+        return ui_->cwTextEdit;
+    case FormField::autoShutdown:
+        return ui_->autoShutdownEdit;
+    case FormField::toneFrequency:
+        return ui_->toneFrequencyEdit;
+    case FormField::keyed:
+        return ui_->keyedCheck;
+    case FormField::autoId:
+        return ui_->autoIdCheck;
+    case FormField::cwSpeed:
+        return ui_->cwSpeedEdit;
+    case FormField::outputLevel:
+        return focusButtonOf(ui_->outputLevelGroup);
+    case FormField::tableLength:
+        return ui_->tableLengthEdit;
+    case FormField::recoveryBeaconDelay:
+        return ui_->recoveryBeaconDelayEdit;
+    }
+    return nullptr;
+}
+
+std::string ControlDialog::controlText(FormField field) const {
+    switch (field) {
+    case FormField::transmitMode:
+        return std::to_string(ui_->transmissionGroup->checkedId());
+    case FormField::audioMode:
+        return std::to_string(ui_->audioGroup->checkedId());
+    case FormField::outputLevel:
+        return std::to_string(ui_->outputLevelGroup->checkedId());
+    case FormField::soundEffect:
+        return std::to_string(ui_->soundEffectList->currentIndex());
+    case FormField::keyed:
+        return ui_->keyedCheck->isChecked() ? "1" : "0";
+    case FormField::autoId:
+        return ui_->autoIdCheck->isChecked() ? "1" : "0";
+    case FormField::cwText:
+        // One byte per character, as the timer keys it.
+        return ui_->cwTextEdit->text().toLatin1().toStdString();
+    default:
+        return static_cast<QLineEdit*>(controlOf(field))->text().toStdString();
+    }
+}
+
+void ControlDialog::setControlText(FormField field, const std::string& text) {
+    const auto checkIndex = [&text](QButtonGroup* group) {
+        const std::optional<int> index = parseFormInteger(text);
+        QAbstractButton* button = index ? group->button(*index) : nullptr;
+        if (button) {
+            button->setChecked(true);
+            return;
+        }
+        // An index with no button leaves the group without a choice, as the form shows it.
+        group->setExclusive(false);
+        for (QAbstractButton* other : group->buttons())
+            other->setChecked(false);
+        group->setExclusive(true);
+    };
+    switch (field) {
+    case FormField::transmitMode:
+        checkIndex(ui_->transmissionGroup);
+        return;
+    case FormField::audioMode:
+        checkIndex(ui_->audioGroup);
+        return;
+    case FormField::outputLevel:
+        checkIndex(ui_->outputLevelGroup);
+        return;
+    case FormField::soundEffect:
+        ui_->soundEffectList->setCurrentIndex(parseFormInteger(text).value_or(-1));
+        return;
+    case FormField::keyed:
+        ui_->keyedCheck->setChecked(text != "0");
+        return;
+    case FormField::autoId:
+        ui_->autoIdCheck->setChecked(text != "0");
+        return;
+    case FormField::cwText: {
+        // The operator types at most 31 characters; a longer text read back from a timer
+        // is shown whole, so that reading the form can report it instead of cutting it.
+        const QString cw = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+        ui_->cwTextEdit->setMaxLength(std::max<int>(cwTextMaxLength, cw.size()));
+        ui_->cwTextEdit->setText(cw);
+        return;
+    }
+    default:
+        static_cast<QLineEdit*>(controlOf(field))->setText(QString::fromStdString(text));
+        return;
+    }
+}
+
+void ControlDialog::reportFormFailure(const FormCheck& check) {
+    // Moving the focus to the failing control must not start the form's own handlers of
+    // the field being left, which would read the form again and report the same field twice.
+    const QScopedValueRollback<bool> reporting(reportingFormFailure_, true);
+    showMessage(check.message);
+    QWidget* control = controlOf(check.field);
+    control->setFocus(Qt::OtherFocusReason);
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) edit->selectAll();
+}

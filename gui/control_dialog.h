@@ -1,0 +1,83 @@
+#pragma once
+// The operator's main window: the port list and the link buttons, the settings form,
+// and the seam through which every timer operation talks to the operator.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <QDialog>
+
+#include "core/form/settings_form.h"
+#include "core/link/timer_session.h"
+#include "core/operations/operation.h"
+#include "core/operator_panel.h"
+#include "core/settings_view.h"
+#include "core/timer_settings.h"
+
+namespace Ui {
+class ControlDialog;
+}
+class QAbstractButton;
+
+class ControlDialog : public QDialog, public OperatorPanel, public SettingsView {
+    Q_OBJECT
+
+public:
+    explicit ControlDialog(QWidget* parent = nullptr);
+    ~ControlDialog() override;
+
+    void showMessage(std::string_view text, MessageIcon icon = MessageIcon::Warning) override;
+    void beginWaitCursor() override;
+    void endWaitCursor() override;
+    void sleepMs(int ms) override;
+    void playInformationSound() override;
+    void playErrorSound() override;
+    int selectedPortNumber() override;
+    void setIdentityText(std::string_view text) override;
+    void updateLinkControls(bool connected) override;
+    bool readForm(TimerSettings& settings) override;
+    void showForm(const TimerSettings& settings) override;
+    void updateModeControls(const TimerSettings& settings) override;
+    std::optional<std::string> editToneSequence(const std::string& text) override;
+
+    const TimerSettings& settings() const { return settings_; }
+    const TimerSession& session() const { return session_; }
+
+    // QUIT and the Enter key: the settings are saved, and the window closes only when
+    // every field of the form passes its check.
+    void accept() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void prepareControls();
+    void connectEvents();
+    void initialise();
+    void fillPortList();
+    void showAbout();
+
+    // Runs a button's timer operation; a failing serial port ends it with the system's
+    // message, the way every button reports it.
+    template <typename Operation> void onClicked(QAbstractButton* button, Operation operation);
+    void connectTimer();
+
+    void updateTransmitModeControls(const TimerSettings& settings);
+    void updateAudioModeControls(const TimerSettings& settings);
+    void updateRecoveryBeaconControls(const TimerSettings& settings);
+    void stepLengthLeft();
+
+    QWidget* controlOf(FormField field) const;
+    std::string controlText(FormField field) const;
+    void setControlText(FormField field, const std::string& text);
+    void reportFormFailure(const FormCheck& check);
+
+    std::unique_ptr<Ui::ControlDialog> ui_;
+    TimerSettings settings_;
+    TimerSession session_;
+    OperationContext operation_;
+    int waitCursorDepth_ = 0;
+    bool reportingFormFailure_ = false;
+};

@@ -1,0 +1,60 @@
+#include "gui/dialog_units.h"
+
+#include <algorithm>
+
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+namespace {
+
+// The window layouts were drawn for an 8 point sans serif font.
+constexpr int dialogFontPointSize = 8;
+
+// Average width over the 52 letters, rounded: the measure the layouts were made against.
+// A font's own "average" (its OS/2 table entry) counts digits and symbols too and runs
+// wider for some families, which would stretch every window.
+constexpr int letterCount = 52;
+const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+
+int toPixels(int units, int base, int unitsPerBase) {
+    return (units * base + unitsPerBase / 2) / unitsPerBase;
+}
+
+} // namespace
+
+QFont dialogFont() {
+    QFont font(QStringLiteral("Sans Serif"), dialogFontPointSize);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+DialogBaseUnits dialogBaseUnits(const QFont& font) {
+    const QFontMetrics metrics(font);
+    const int x = (metrics.horizontalAdvance(letters) + letterCount / 2) / letterCount;
+    return {x, metrics.height()};
+}
+
+void applyDialogUnits(QWidget& dialog) {
+    const QFont font = dialogFont();
+    dialog.setFont(font);
+    const DialogBaseUnits base = dialogBaseUnits(font);
+    const auto toPixelRect = [base](const QRect& r) {
+        return QRect(toPixels(r.x(), base.x, 4), toPixels(r.y(), base.y, 8), toPixels(r.width(), base.x, 4),
+                     toPixels(r.height(), base.y, 8));
+    };
+    for (QWidget* child : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        QRect place = toPixelRect(child->geometry());
+        // A drop-down list's height in the layout is that of its opened list; closed, it
+        // is as tall as its font needs.
+        if (auto* list = qobject_cast<QComboBox*>(child)) {
+            const int itemHeight = list->sizeHint().height();
+            list->setMaxVisibleItems(std::max(1, place.height() / itemHeight));
+            place.setHeight(itemHeight);
+        }
+        child->setGeometry(place);
+    }
+    dialog.setFixedSize(toPixelRect(QRect(QPoint(0, 0), dialog.size())).size());
+}

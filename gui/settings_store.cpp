@@ -1,0 +1,44 @@
+#include "gui/settings_store.h"
+
+#include <QSettings>
+#include <QString>
+
+#include "core/timer_settings.h"
+#include "gui/program.h"
+
+namespace {
+
+const QString companyKey = QStringLiteral("VOSK");
+const QString section = QStringLiteral("Settings");
+const QString comPortKey = QStringLiteral("COMPort");
+const QString audioFileKey = QStringLiteral("AudioFile");
+const QString toneSequenceKey = QStringLiteral("ToneSequence");
+const QString ringtoneFileKey = QStringLiteral("RingToneFile");
+
+void loadText(const QSettings& store, const QString& key, std::string& field) {
+    if (store.contains(key)) field = store.value(key).toString().toStdString();
+}
+
+} // namespace
+
+void loadSettings(TimerSettings& settings) {
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, companyKey, programName());
+    store.beginGroup(section);
+    if (store.contains(comPortKey)) {
+        bool isNumber = false;
+        const int port = store.value(comPortKey).toInt(&isNumber);
+        if (isNumber) settings.comPort = port;
+    }
+    loadText(store, audioFileKey, settings.audioFilePath);
+    loadText(store, toneSequenceKey, settings.toneSequenceText);
+    loadText(store, ringtoneFileKey, settings.ringtoneFilePath);
+}
+
+void saveSettings(const TimerSettings& settings) {
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, companyKey, programName());
+    store.beginGroup(section);
+    store.setValue(comPortKey, settings.comPort);
+    store.setValue(audioFileKey, QString::fromStdString(settings.audioFilePath));
+    store.setValue(ringtoneFileKey, QString::fromStdString(settings.ringtoneFilePath));
+    store.setValue(toneSequenceKey, QString::fromStdString(settings.toneSequenceText));
+}

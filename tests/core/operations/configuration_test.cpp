@@ -1,0 +1,237 @@
+// Reading and writing the configuration through the real serial port against the
+// emulated timer on a pseudo-terminal.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "core/form/settings_form.h"
+#include "core/formats/config_image.h"
+#include "core/formats/cw_message.h"
+#include "core/formats/tone_sequence.h"
+#include "core/operations/configuration.h"
+#include "core/operations/tone_sequence_edit.h"
+#include "support/emulated_timer.h"
+
+namespace {
+
+using Memory = std::array<std::uint8_t, 256>;
+
+Memory memoryOf(EmulatedTimer& timer) {
+    return timer.with([](TimerEmulator& e) { return e.parameterMemory(); });
+}
+
+EmulatorCounters countersOf(EmulatedTimer& timer) {
+    return timer.with([](TimerEmulator& e) { return e.counters(); });
+}
+
+std::vector<std::uint8_t> cells(const Memory& memory, int address, int length) {
+    return {memory.begin() + address, memory.begin() + address + length};
+}
+
+std::vector<std::string> tail(const std::vector<std::string>& events, std::size_t n) {
+    return {events.end() - static_cast<std::ptrdiff_t>(std::min(n, events.size())), events.end()};
+}
+
+TimerSettings operatorForm() {
+    TimerSettings form;
+    form.transmitterCount = 6;
+    form.stepLength = 90;
+    form.startupDelay = 12;
+    form.cycleId = 4;
+    form.transmitMode = 1;
+    form.audioMode = 1;
+    form.cwText = "CQ DE MOE";
+    form.autoShutdown = 45;
+    form.toneFrequency = 1234;
+    form.keyed = true;
+    form.autoId = false;
+    form.cwSpeed = 18;
+    form.outputLevel = 0;
+    form.tableLength = 10000;
+    form.recoveryBeaconDelay = 3;
+    return form;
+}
+
+TEST(Configuration, WriteThenReadGivesTheSameForm) {
+    EmulatedTimer timer;
+    timer.with([](TimerEmulator& e) {
+        const std::uint8_t soundLength[] = {0x10, 0x27, 0x00};
+        std::copy(std::begin(soundLength), std::end(soundLength), e.parameterMemory().begin() + 13);
+        return 0;
+    });
+    const TimerSettings form = operatorForm();
+    timer.panel.form = form;
+    timer.settings.oscillatorTune = -4;
+    writeConfiguration(timer.operation);
+
+    EXPECT_TRUE(timer.panel.messages.empty()) << timer.panel.messageTexts().front();
+    EXPECT_EQ(timer.panel.waitDepth, 0);
+    EXPECT_EQ(timer.panel.events[0], "readForm");
+    EXPECT_EQ(tail(timer.panel.events, 3), (std::vector<std::string>{"sleep 3000", "info", "wait-"}));
+    const Memory memory = memoryOf(timer);
+    TimerSettings expected = form;
+    expected.oscillatorTune = -4;
+    const ConfigBlock block = encodeConfigBlock(expected, timer.session.clockHz());
+    EXPECT_EQ(cells(memory, 0, 13), std::vector<std::uint8_t>(block.begin(), block.end()));
+    EXPECT_EQ(memory[9], 0x1C);
+    const CwMessageBlock cw = encodeCwMessage("CQ DE MOE");
+    EXPECT_EQ(cells(memory, 32, 32), std::vector<std::uint8_t>(cw.begin(), cw.end()));
+    EXPECT_EQ(countersOf(timer).applyCount, 1);
+
+    // Another session of the program, starting from its start values, reads it back.
+    timer.settings = TimerSettings{};
+    timer.panel.form.reset();
+    timer.panel.events.clear();
+    readConfiguration(timer.operation);
+    EXPECT_TRUE(timer.panel.messages.empty());
+    EXPECT_EQ(timer.panel.events, (std::vector<std::string>{"showForm", "modes", "info"}));
+    ASSERT_TRUE(timer.panel.shownForm.has_value());
+    for (FormField field : formExchangeOrder) {
+        if (field == FormField::soundEffect) continue; // the timer does not store the choice
+        EXPECT_EQ(formFieldText(field, *timer.panel.shownForm), formFieldText(field, form))
+            << formFieldKey(field);
+    }
+    EXPECT_EQ(timer.settings.oscillatorTune, -4);
+}
+
+TEST(Configuration, ReadUsesTheIdentifiedClock) {
+    EmulatedTimer timer(TimerEmulator::Model::Pic628A);
+    timer.with([](TimerEmulator& e) {
+        Memory& m = e.parameterMemory();
+        m[6] = 0xEA; // 800 Hz at 10 MHz
+        m[7] = 0x14;
+        m[10] = 0; // no dot length: the speed shown stays
+        m[64] = 10;
+        m[65] = 0xEA;
+        m[66] = 0x14;
+        m[67] = 0;
+        return 0;
+    });
+    ASSERT_TRUE(timer.session.wakeTimer());
+    ASSERT_TRUE(timer.session.identifyTimer());
+    ASSERT_EQ(timer.session.clockHz(), 10000000);
+    timer.settings.cwSpeed = 21;
+    readConfiguration(timer.operation);
+    EXPECT_EQ(timer.settings.toneFrequency, 800);
+    EXPECT_EQ(timer.settings.toneSequenceText, "800,10");
+    EXPECT_EQ(timer.settings.cwSpeed, 21);
+    // The rest of the memory was never written.
+    EXPECT_EQ(timer.settings.transmitMode, 2);
+    EXPECT_EQ(timer.settings.cycleId, 256);
+    EXPECT_EQ(timer.settings.cwText, std::string(31, '\xFF'));
+}
+
+TEST(Configuration, SilentTimerLeavesTheSettingsAlone) {
+    EmulatedTimer timer;
+    ASSERT_TRUE(timer.session.wakeTimer());
+    timer.with([](TimerEmulator& e) {
+        e.faults().silent = true;
+        return 0;
+    });
+    const TimerSettings before = timer.settings;
+    timer.panel.events.clear();
+    readConfiguration(timer.operation);
+    EXPECT_EQ(timer.panel.messageTexts(), std::vector<std::string>{ConfigurationText::commandFailed});
+    EXPECT_EQ(timer.settings, before);
+    EXPECT_EQ(timer.panel.events,
+              std::vector<std::string>{std::string("message ") + ConfigurationText::commandFailed});
+}
+
+TEST(Configuration, ShortImageLeavesTheSettingsAlone) {
+    EmulatedTimer timer;
+    ASSERT_TRUE(timer.session.wakeTimer());
+    timer.with([](TimerEmulator& e) {
+        e.parameterMemory().fill(0);
+        e.faults().imageBytes = 127;
+    });
+    const TimerSettings before = timer.settings;
+    timer.panel.events.clear();
+    readConfiguration(timer.operation);
+    EXPECT_EQ(timer.panel.messageTexts(), std::vector<std::string>{ConfigurationText::readFailed});
+    EXPECT_EQ(timer.settings, before);
+    EXPECT_EQ(std::count(timer.panel.events.begin(), timer.panel.events.end(), "info"), 0);
+}
+
+TEST(Configuration, FailedBlockWriteSendsNothingFurther) {
+    EmulatedTimer timer;
+    timer.with([](TimerEmulator& e) {
+        e.faults().hashFaultAfterByte = 0;
+        return 0;
+    });
+    TimerSettings form = operatorForm();
+    timer.panel.form = form;
+    writeConfiguration(timer.operation);
+
+    EXPECT_EQ(timer.panel.messageTexts(), std::vector<std::string>{ConfigurationText::writeFailed});
+    // No wait and no sound after the message.
+    EXPECT_EQ(tail(timer.panel.events, 2),
+              (std::vector<std::string>{std::string("message ") + ConfigurationText::writeFailed, "wait-"}));
+    EXPECT_EQ(timer.panel.waitDepth, 0);
+    const Memory memory = memoryOf(timer);
+    EXPECT_EQ(cells(memory, 32, 32), std::vector<std::uint8_t>(32, 0xFF));
+    const EmulatorCounters counters = countersOf(timer);
+    EXPECT_EQ(counters.applyCount, 0);
+    EXPECT_EQ(counters.writeBlocks, 0);
+}
+
+TEST(Configuration, CwTextIsWrittenWithEveryConfiguration) {
+    EmulatedTimer timer;
+    TimerSettings form = operatorForm();
+
+    // Empty: the message, then the apply command, the wait and the sound still follow.
+    form.cwText = "";
+    timer.panel.form = form;
+    writeConfiguration(timer.operation);
+    EXPECT_EQ(timer.panel.messageTexts(), std::vector<std::string>{CwMessageText::empty});
+    EXPECT_EQ(tail(timer.panel.events, 4),
+              (std::vector<std::string>{std::string("message ") + CwMessageText::empty, "sleep 3000", "info",
+                                        "wait-"}));
+    EXPECT_EQ(cells(memoryOf(timer), 32, 32), std::vector<std::uint8_t>(32, 0xFF));
+    EXPECT_EQ(countersOf(timer).applyCount, 1);
+
+    // 31 characters: written with its closing zero.
+    form.cwText = std::string(31, 'K');
+    timer.panel.form = form;
+    timer.panel.messages.clear();
+    writeConfiguration(timer.operation);
+    EXPECT_TRUE(timer.panel.messages.empty());
+    std::vector<std::uint8_t> expected(31, 'K');
+    expected.push_back(0);
+    EXPECT_EQ(cells(memoryOf(timer), 32, 32), expected);
+
+    // 32 characters (only a read-back can give them): not written, yet applied.
+    form.cwText = std::string(32, 'Q');
+    timer.panel.form = form;
+    timer.panel.formValid = false;
+    writeConfiguration(timer.operation);
+    EXPECT_EQ(timer.panel.messageTexts(), std::vector<std::string>{CwMessageText::tooLong});
+    EXPECT_EQ(cells(memoryOf(timer), 32, 32), expected);
+    const EmulatorCounters counters = countersOf(timer);
+    EXPECT_EQ(counters.applyCount, 3);
+    EXPECT_EQ(counters.writeBlocks, 4);
+}
+
+TEST(Configuration, PortFailureEndsTheWaitCursor) {
+    EmulatedTimer timer;
+    ASSERT_TRUE(timer.session.wakeTimer());
+    timer.runner->dropLine();
+    EXPECT_THROW(writeConfiguration(timer.operation), CSerialException);
+    EXPECT_EQ(timer.panel.waitDepth, 0);
+    EXPECT_EQ(timer.panel.events.back(), "wait-");
+}
+
+} // namespace
+
+// The operator knows these texts from the timer program as they stand, odd spellings and all.
+TEST(OperatorTexts, ConfigurationAndContentMessagesAreLetterForLetter) {
+    EXPECT_STREQ(ConfigurationText::commandFailed, "Error Writing a command to the controller");
+    EXPECT_STREQ(ConfigurationText::readFailed, "Error when reading the configuration");
+    EXPECT_STREQ(ConfigurationText::writeFailed, "Error in setting configuration");
+    EXPECT_STREQ(CwMessageText::empty, "Trying do download an empty CW text, skipping....");
+    EXPECT_STREQ(CwMessageText::tooLong, "CW Text exceeds maximum character space (31 kars)");
+    EXPECT_STREQ(CwMessageText::writeFailed, "Error in downloading CW Message");
+    EXPECT_STREQ(ToneSequenceText::tooFewTones, "Less than two tones in sequence!!");
+    EXPECT_STREQ(ToneSequenceText::writeFailed, "Error in downloading Tone Sequence");
+}
