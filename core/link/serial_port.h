@@ -1,20 +1,23 @@
 #pragma once
-// One serial port of the operating system, opened by port number.
+// One serial port of the operating system, opened by port number. No platform types here:
+// each platform's file keeps its open port behind CSerialPort::Line.
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <system_error>
 
-#if !defined(_WIN32)
-#include <termios.h>
-#endif
+class ModemControl;
 
-class CSerialException {
+// A failed system call of the serial port, with the system's error code (errno on POSIX).
+class CSerialException : public std::system_error {
 public:
-    explicit CSerialException(std::uint32_t errorCode) : errorCode(errorCode) {}
+    explicit CSerialException(std::uint32_t errorCode);
     // Copies at most size-1 characters of the system's text for errorCode into buffer.
     // False and an empty buffer when the system has no text for it.
     bool GetErrorMessage(char* buffer, unsigned size, unsigned* helpContext = nullptr) const;
+    // The system's text for errorCode; empty when it has none.
     std::string message() const;
 
     std::uint32_t errorCode;
@@ -43,24 +46,18 @@ struct CommTimeouts {
     std::uint32_t WriteTotalTimeoutConstant = 0;
 };
 
-#if defined(_WIN32)
-struct SerialState; // the DCB on Windows
-#else
-using SerialState = struct termios;
-
-// Puts the line-setting codes of Open into a termios record, as Open does before applying it.
-// Throws CSerialException(EINVAL) for a baud rate or word size that termios cannot carry.
-void applyLineSettings(SerialState& state, std::uint32_t baud, Parity parity, std::uint8_t dataBits,
-                       StopBits stopBits, FlowControl flow);
-#endif
+// The platform's record of all line settings (termios, DCB); defined by the platform's
+// own header beside its serial port file, for the few who need to look inside.
+struct SerialState;
 
 class CSerialPort {
 public:
-    CSerialPort() = default;
+    CSerialPort();
     ~CSerialPort();
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
 
+    // Closes the port first. The port is open afterwards only when every step succeeded.
     void Open(int port, std::uint32_t baud = 19200, Parity parity = NoParity, std::uint8_t dataBits = 8,
               StopBits stopBits = OneStopBit, FlowControl flow = NoFlowControl);
     void Close() noexcept;
@@ -72,6 +69,7 @@ public:
     void SetState(const SerialState& state);
     void ClearRTS();
     void SetRTS();
+    // Waits until every byte written so far has been sent, for at most the write time-out.
     void Flush();
     void ClearWriteBuffer();
     void ClearReadBuffer();
@@ -79,11 +77,19 @@ public:
     void GetTimeouts(CommTimeouts& timeouts);
     void SetTimeouts(const CommTimeouts& timeouts);
 
+    // ClearRTS and SetRTS go to control instead of the line's own modem control lines;
+    // nullptr gives them back to the line. Not owned; it stays across Open and Close.
+    void setModemControl(ModemControl* control) noexcept { modemControl_ = control; }
+
     // Device path of the open port (empty while closed).
-    const std::string& devicePath() const noexcept { return devicePath_; }
+    const std::string& devicePath() const noexcept;
 
 private:
-    int handle_ = -1;
-    std::string devicePath_;
+    struct Line; // the open port as the platform keeps it
+    Line& line();
+    ModemControl& modemControl();
+
+    std::unique_ptr<Line> line_; // null while closed
+    ModemControl* modemControl_ = nullptr;
     CommTimeouts timeouts_{};
 };

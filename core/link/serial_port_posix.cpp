@@ -9,6 +9,8 @@
 #include <cstring>
 #include <iterator>
 #include <optional>
+#include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -17,7 +19,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "core/link/modem_control.h"
 #include "core/link/port_numbers.h"
+#include "core/link/serial_termios.h"
 
 namespace {
 
@@ -129,6 +133,9 @@ short waitFor(int fd, short events, std::optional<Clock::time_point> deadline) {
 
 } // namespace
 
+CSerialException::CSerialException(std::uint32_t errorCode)
+    : std::system_error(static_cast<int>(errorCode), std::system_category()), errorCode(errorCode) {}
+
 bool CSerialException::GetErrorMessage(char* buffer, unsigned size, unsigned* helpContext) const {
     if (helpContext) *helpContext = 0;
     if (buffer == nullptr || size == 0) return false;
@@ -147,7 +154,7 @@ void ThrowSerialException(std::uint32_t code) {
     throw CSerialException(code != 0 ? code : static_cast<std::uint32_t>(errno));
 }
 
-void applyLineSettings(SerialState& state, std::uint32_t baud, Parity parity, std::uint8_t dataBits,
+void applyLineSettings(termios& state, std::uint32_t baud, Parity parity, std::uint8_t dataBits,
                        StopBits stopBits, FlowControl flow) {
     const std::optional<speed_t> speed = speedFor(baud);
     const std::optional<tcflag_t> wordSize = wordSizeFor(dataBits);
@@ -227,58 +234,131 @@ void applyLineSettings(SerialState& state, std::uint32_t baud, Parity parity, st
     }
 }
 
+namespace {
+
+// How often a drain looks at the output queue: about four bytes' time at 19200 baud.
+constexpr auto drainPollInterval = std::chrono::milliseconds(2);
+
+// One open terminal descriptor, closed with its holder. The holder also lifts the exclusive
+// flag when it set it: the flag lives on the terminal, not on the descriptor, and where another
+// holder keeps the terminal open (a pseudo-terminal's server) it would lock out the next open.
+// It must not lift a flag it did not set: that one is another program's.
+class TerminalDescriptor {
+public:
+    explicit TerminalDescriptor(int fd) noexcept : fd_(fd) {}
+    TerminalDescriptor(TerminalDescriptor&& other) noexcept
+        : fd_(std::exchange(other.fd_, -1)), exclusive_(other.exclusive_) {}
+    TerminalDescriptor& operator=(TerminalDescriptor&&) = delete;
+    TerminalDescriptor(const TerminalDescriptor&) = delete;
+    TerminalDescriptor& operator=(const TerminalDescriptor&) = delete;
+    ~TerminalDescriptor() {
+        if (fd_ < 0) return;
+        if (exclusive_) ::ioctl(fd_, TIOCNXCL);
+        ::close(fd_);
+    }
+
+    int get() const noexcept { return fd_; }
+    // No other open of the terminal succeeds while we hold it (root's aside).
+    void makeExclusive() {
+        if (::ioctl(fd_, TIOCEXCL) != 0) ThrowSerialException();
+        exclusive_ = true;
+    }
+
+private:
+    int fd_;
+    bool exclusive_ = false;
+};
+
+// RTS of a terminal through the modem-control ioctls.
+class TerminalModemControl final : public ModemControl {
+public:
+    explicit TerminalModemControl(int fd) noexcept : fd_(fd) {}
+
+    void setRts(bool active) override {
+        int bits = TIOCM_RTS;
+        // A line without modem-control lines (every pseudo-terminal) answers ENOTTY or EINVAL;
+        // it carries no reset, so there is nothing to do.
+        if (::ioctl(fd_, active ? TIOCMBIS : TIOCMBIC, &bits) != 0 && errno != ENOTTY && errno != EINVAL)
+            ThrowSerialException();
+    }
+
+private:
+    int fd_;
+};
+
+} // namespace
+
+struct CSerialPort::Line {
+    Line(TerminalDescriptor descriptor, std::string devicePath)
+        : descriptor(std::move(descriptor)), devicePath(std::move(devicePath)),
+          modem(this->descriptor.get()) {}
+    int fd() const noexcept { return descriptor.get(); }
+
+    TerminalDescriptor descriptor;
+    std::string devicePath;
+    TerminalModemControl modem;
+};
+
+CSerialPort::CSerialPort() = default;
+
 CSerialPort::~CSerialPort() {
     Close();
 }
 
 bool CSerialPort::IsOpen() const noexcept {
-    return handle_ >= 0;
+    return line_ != nullptr;
 }
 
+const std::string& CSerialPort::devicePath() const noexcept {
+    static const std::string closed;
+    return line_ ? line_->devicePath : closed;
+}
+
+CSerialPort::Line& CSerialPort::line() {
+    if (!line_) ThrowSerialException(EBADF);
+    return *line_;
+}
+
+ModemControl& CSerialPort::modemControl() {
+    Line& open = line();
+    return modemControl_ ? *modemControl_ : open.modem;
+}
+
+// Everything happens on a descriptor of our own; the port takes it only when every step has
+// succeeded, so a refused setting leaves no port open and no terminal locked.
 void CSerialPort::Open(int port, std::uint32_t baud, Parity parity, std::uint8_t dataBits, StopBits stopBits,
                        FlowControl flow) {
     Close();
-    const std::string path = portDevicePath(port);
+    std::string path = portDevicePath(port);
     if (path.empty()) ThrowSerialException(ENOENT);
 
-    // O_NONBLOCK only for the open: a modem line without carrier would otherwise hang it.
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) ThrowSerialException();
-    const auto giveUp = [fd](int error, bool exclusive) {
-        if (exclusive) ::ioctl(fd, TIOCNXCL);
-        ::close(fd);
-        ThrowSerialException(static_cast<std::uint32_t>(error));
-    };
+    // Non-blocking for good: the open cannot hang on a modem line without carrier, and no
+    // transfer waits longer than its poll allows.
+    TerminalDescriptor descriptor(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (descriptor.get() < 0) ThrowSerialException();
     // The lock comes before TIOCEXCL so that a port another program holds does not get our
     // exclusive flag; and TIOCEXCL alone does not stop root.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) giveUp(errno == EWOULDBLOCK ? EBUSY : errno, false);
-    if (::ioctl(fd, TIOCEXCL) != 0) giveUp(errno, false);
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) giveUp(errno, true);
-    handle_ = fd;
-    devicePath_ = path;
+    if (::flock(descriptor.get(), LOCK_EX | LOCK_NB) != 0)
+        ThrowSerialException(errno == EWOULDBLOCK ? EBUSY : static_cast<std::uint32_t>(errno));
+    descriptor.makeExclusive();
 
-    SerialState state{};
-    GetState(state);
-    applyLineSettings(state, baud, parity, dataBits, stopBits, flow);
-    SetState(state);
+    termios settings{};
+    if (::tcgetattr(descriptor.get(), &settings) != 0) ThrowSerialException();
+    applyLineSettings(settings, baud, parity, dataBits, stopBits, flow);
+    if (::tcsetattr(descriptor.get(), TCSANOW, &settings) != 0) ThrowSerialException();
+
+    line_ = std::make_unique<Line>(std::move(descriptor), std::move(path));
 }
 
 void CSerialPort::Close() noexcept {
-    if (handle_ < 0) return;
-    // The exclusive flag lives on the terminal, not on our descriptor: where another holder
-    // keeps the terminal open (a pseudo-terminal's server) it would lock out our next open.
-    ::ioctl(handle_, TIOCNXCL);
-    ::close(handle_);
-    handle_ = -1;
-    devicePath_.clear();
+    line_.reset();
 }
 
 // Reads until count bytes have arrived or the total read time-out has passed. Both totals 0
 // means no limit, as with the classic serial interface; with the interval time-out at
 // 0xFFFFFFFF as well, the read returns at once with what has arrived.
 std::size_t CSerialPort::Read(void* buffer, std::size_t count) {
-    if (handle_ < 0) ThrowSerialException(EBADF);
+    const int fd = line().fd();
     auto* bytes = static_cast<std::uint8_t*>(buffer);
     const CommTimeouts& t = timeouts_;
     const bool atOnce = t.ReadIntervalTimeout == returnAtOnce && t.ReadTotalTimeoutMultiplier == 0 &&
@@ -296,10 +376,10 @@ std::size_t CSerialPort::Read(void* buffer, std::size_t count) {
             const auto gapEnd = lastArrival + std::chrono::milliseconds(t.ReadIntervalTimeout);
             until = until ? std::min(*until, gapEnd) : gapEnd;
         }
-        const short revents = waitFor(handle_, POLLIN, until);
+        const short revents = waitFor(fd, POLLIN, until);
         if (revents == 0) break;
         if (!(revents & POLLIN)) throwLineGone(revents);
-        const ssize_t got = ::read(handle_, bytes + done, count - done);
+        const ssize_t got = ::read(fd, bytes + done, count - done);
         if (got > 0) {
             done += static_cast<std::size_t>(got);
             lastArrival = Clock::now();
@@ -314,19 +394,19 @@ std::size_t CSerialPort::Read(void* buffer, std::size_t count) {
 }
 
 // Hands the bytes to the driver until all are taken or the total write time-out has passed.
-// The descriptor blocks, but a write only follows a poll that reported room, and without flow
-// control the driver drains at line speed, so the time-out bounds the wait.
+// The descriptor does not block, so a line that takes nothing (flow control holding it, or a
+// far end that reads nothing) costs the time-out and no more.
 std::size_t CSerialPort::Write(const void* buffer, std::size_t count) {
-    if (handle_ < 0) ThrowSerialException(EBADF);
+    const int fd = line().fd();
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     const auto deadline =
         totalDeadline(timeouts_.WriteTotalTimeoutMultiplier, timeouts_.WriteTotalTimeoutConstant, count);
     std::size_t done = 0;
     while (done < count) {
-        const short revents = waitFor(handle_, POLLOUT, deadline);
+        const short revents = waitFor(fd, POLLOUT, deadline);
         if (revents == 0) break;
         if (!(revents & POLLOUT)) throwLineGone(revents);
-        const ssize_t put = ::write(handle_, bytes + done, count - done);
+        const ssize_t put = ::write(fd, bytes + done, count - done);
         if (put > 0)
             done += static_cast<std::size_t>(put);
         else if (put < 0 && errno != EINTR && errno != EAGAIN)
@@ -336,59 +416,61 @@ std::size_t CSerialPort::Write(const void* buffer, std::size_t count) {
 }
 
 void CSerialPort::GetState(SerialState& state) {
-    if (handle_ < 0) ThrowSerialException(EBADF);
-    if (::tcgetattr(handle_, &state) != 0) ThrowSerialException();
+    if (::tcgetattr(line().fd(), &state.line) != 0) ThrowSerialException();
 }
 
 void CSerialPort::SetState(const SerialState& state) {
-    if (handle_ < 0) ThrowSerialException(EBADF);
-    if (::tcsetattr(handle_, TCSANOW, &state) != 0) ThrowSerialException();
+    if (::tcsetattr(line().fd(), TCSANOW, &state.line) != 0) ThrowSerialException();
 }
-
-namespace {
-// A line without modem-control lines (every pseudo-terminal) answers ENOTTY or EINVAL; it
-// carries no reset, so there is nothing to do.
-void changeRts(int handle, unsigned long request) {
-    if (handle < 0) ThrowSerialException(EBADF);
-    int bits = TIOCM_RTS;
-    if (::ioctl(handle, request, &bits) != 0 && errno != ENOTTY && errno != EINVAL) ThrowSerialException();
-}
-} // namespace
 
 void CSerialPort::ClearRTS() {
-    changeRts(handle_, TIOCMBIC);
+    modemControl().setRts(false);
 }
 
 void CSerialPort::SetRTS() {
-    changeRts(handle_, TIOCMBIS);
+    modemControl().setRts(true);
 }
 
+// tcdrain has no time-out: a line held by flow control would keep it forever. So the output
+// queue is watched until it is empty or the write time-out for what it held has passed; only
+// then does tcdrain wait for the last character, which the driver bounds itself.
 void CSerialPort::Flush() {
-    if (handle_ < 0) ThrowSerialException(EBADF);
-    if (::tcdrain(handle_) != 0) ThrowSerialException();
+    const int fd = line().fd();
+    std::optional<Clock::time_point> deadline;
+    for (bool first = true;; first = false) {
+        int queued = 0;
+        if (::ioctl(fd, TIOCOUTQ, &queued) != 0) ThrowSerialException();
+        if (queued <= 0) break;
+        if (first)
+            deadline = totalDeadline(timeouts_.WriteTotalTimeoutMultiplier,
+                                     timeouts_.WriteTotalTimeoutConstant, static_cast<std::size_t>(queued));
+        const auto now = Clock::now();
+        if (deadline && now >= *deadline) return;
+        std::this_thread::sleep_for(deadline ? std::min<Clock::duration>(*deadline - now, drainPollInterval)
+                                             : Clock::duration(drainPollInterval));
+    }
+    if (::tcdrain(fd) != 0) ThrowSerialException();
 }
 
 void CSerialPort::ClearWriteBuffer() {
-    if (handle_ < 0) ThrowSerialException(EBADF);
-    if (::tcflush(handle_, TCOFLUSH) != 0) ThrowSerialException();
+    if (::tcflush(line().fd(), TCOFLUSH) != 0) ThrowSerialException();
 }
 
 void CSerialPort::ClearReadBuffer() {
-    if (handle_ < 0) ThrowSerialException(EBADF);
-    if (::tcflush(handle_, TCIFLUSH) != 0) ThrowSerialException();
+    if (::tcflush(line().fd(), TCIFLUSH) != 0) ThrowSerialException();
 }
 
 // The terminal driver sizes its own queues; there is nothing to recommend.
 void CSerialPort::Setup(std::uint32_t, std::uint32_t) {
-    if (handle_ < 0) ThrowSerialException(EBADF);
+    line();
 }
 
 void CSerialPort::GetTimeouts(CommTimeouts& timeouts) {
-    if (handle_ < 0) ThrowSerialException(EBADF);
+    line();
     timeouts = timeouts_;
 }
 
 void CSerialPort::SetTimeouts(const CommTimeouts& timeouts) {
-    if (handle_ < 0) ThrowSerialException(EBADF);
+    line();
     timeouts_ = timeouts;
 }

@@ -1,17 +1,23 @@
 // CSerialPort on a real pseudo-terminal, with the software timer at the other end.
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
+#include <vector>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "core/link/port_numbers.h"
 #include "core/link/serial_port.h"
+#include "core/link/serial_termios.h"
 #include "support/emulated_timer.h"
+#include "support/rts_recorder.h"
 
 namespace {
 
@@ -56,6 +62,13 @@ TEST(SerialPort, ErrorMessageIsSystemTextCutToTheBuffer) {
     errno = EACCES;
     EXPECT_EQ(errorOf([] { ThrowSerialException(); }), static_cast<std::uint32_t>(EACCES));
     EXPECT_EQ(errorOf([] { ThrowSerialException(EIO); }), static_cast<std::uint32_t>(EIO));
+
+    // A handler that knows only the standard exceptions still gets the system's text.
+    try {
+        ThrowSerialException(EIO);
+    } catch (const std::exception& e) {
+        EXPECT_EQ(std::string(e.what()), std::strerror(EIO));
+    }
 }
 
 TEST(SerialPort, ClosedPortRefusesEveryOperation) {
@@ -73,6 +86,12 @@ TEST(SerialPort, ClosedPortRefusesEveryOperation) {
     EXPECT_EQ(errorOf([&] { port.SetState(state); }), ebadf);
     EXPECT_EQ(errorOf([&] { port.ClearRTS(); }), ebadf);
     EXPECT_EQ(errorOf([&] { port.SetRTS(); }), ebadf);
+    // ...also when its RTS calls go elsewhere.
+    std::vector<std::string> rts;
+    RtsRecorder recorder(rts);
+    port.setModemControl(&recorder);
+    EXPECT_EQ(errorOf([&] { port.ClearRTS(); }), ebadf);
+    EXPECT_TRUE(rts.empty());
     EXPECT_EQ(errorOf([&] { port.Flush(); }), ebadf);
     EXPECT_EQ(errorOf([&] { port.ClearWriteBuffer(); }), ebadf);
     EXPECT_EQ(errorOf([&] { port.ClearReadBuffer(); }), ebadf);
@@ -95,7 +114,7 @@ TEST(SerialPort, OpenFailsOnAbsentHeldOrNonTerminalPorts) {
     // The holder's settings survive the failed attempt.
     SerialState state{};
     holder.GetState(state);
-    EXPECT_EQ(cfgetospeed(&state), static_cast<speed_t>(B19200));
+    EXPECT_EQ(cfgetospeed(&state.line), static_cast<speed_t>(B19200));
     holder.Close();
     openLink(port, 7);
     EXPECT_TRUE(port.IsOpen());
@@ -116,8 +135,9 @@ TEST(SerialPort, OpenSetsTheLineAndReopens) {
     CSerialPort port;
     openLink(port, 7);
     EXPECT_EQ(port.devicePath(), seven.devicePath());
-    SerialState state{};
-    port.GetState(state);
+    SerialState settings{};
+    port.GetState(settings);
+    const termios& state = settings.line;
     EXPECT_EQ(cfgetospeed(&state), static_cast<speed_t>(B19200));
     EXPECT_EQ(cfgetispeed(&state), static_cast<speed_t>(B19200));
     EXPECT_EQ(state.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
@@ -137,18 +157,22 @@ TEST(SerialPort, OpenSetsTheLineAndReopens) {
     openLink(other, 7);
     EXPECT_TRUE(other.IsOpen());
 
-    // A setting the line cannot take throws after the open and leaves the port open.
-    EXPECT_EQ(errorOf([&] { port.Open(7, 12345, NoParity, 8, TwoStopBits, NoFlowControl); }),
-              static_cast<std::uint32_t>(EBUSY));
     other.Close();
+
+    // A setting the line cannot take leaves no port open and nothing locked: the next Open,
+    // ours or another program's, has the port.
     EXPECT_EQ(errorOf([&] { port.Open(7, 12345, NoParity, 8, TwoStopBits, NoFlowControl); }),
               static_cast<std::uint32_t>(EINVAL));
-    EXPECT_TRUE(port.IsOpen());
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.devicePath(), "");
+    openLink(other, 7);
+    other.Close();
+    openLink(port, 7);
     EXPECT_EQ(port.devicePath(), seven.devicePath());
 }
 
 TEST(SerialPort, LineSettingCodesFollowTheirTables) {
-    SerialState state{};
+    termios state{};
     state.c_cflag = B9600 | CS7;
     applyLineSettings(state, 19200, EvenParity, 7, OneStopBit, CtsRtsFlowControl);
     EXPECT_EQ(state.c_cflag & (PARENB | PARODD | CMSPAR), static_cast<tcflag_t>(PARENB));
@@ -186,7 +210,7 @@ TEST(SerialPort, LineSettingCodesFollowTheirTables) {
     EXPECT_FALSE(state.c_lflag & ICANON);
     EXPECT_EQ(cfgetospeed(&state), static_cast<speed_t>(B4800));
 
-    const SerialState before = state;
+    const termios before = state;
     EXPECT_EQ(errorOf([&] { applyLineSettings(state, 14400, NoParity, 8, OneStopBit, NoFlowControl); }),
               static_cast<std::uint32_t>(EINVAL));
     EXPECT_EQ(errorOf([&] { applyLineSettings(state, 19200, NoParity, 9, OneStopBit, NoFlowControl); }),
@@ -201,9 +225,16 @@ TEST(SerialPort, TransfersBytesAndTimesOutOnSilence) {
     CSerialPort port;
     openLink(port, 7);
     setTotalTimeouts(port, 1000);
-    // A line without modem-control lines takes the RTS pulse as a no-op.
+    // A line without modem-control lines takes the RTS pulse as a no-op...
     port.ClearRTS();
     port.SetRTS();
+    // ...so a recorder stands in for it.
+    std::vector<std::string> rts;
+    RtsRecorder recorder(rts);
+    port.setModemControl(&recorder);
+    port.ClearRTS();
+    port.SetRTS();
+    EXPECT_EQ(rts, (std::vector<std::string>{"rts clear", "rts set"}));
     port.Setup(1024, 1024);
     port.ClearReadBuffer();
     port.ClearWriteBuffer();
@@ -284,4 +315,26 @@ TEST(SerialPort, PacedLineCarriesTheSameBytes) {
     EXPECT_EQ(image[0], 'R');
     for (std::size_t i = 1; i < sizeof image; ++i)
         EXPECT_EQ(image[i], i - 1) << i;
+}
+
+TEST(SerialPort, WriteToALineThatTakesNothingEndsWithItsTimeOut) {
+    TempConfigHome home;
+    // A terminal whose far end never reads: its queue fills and then takes nothing more.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    std::filesystem::create_directories(portDirectory());
+    std::filesystem::create_symlink(::ptsname(master), portDirectory() + "/com31");
+
+    CSerialPort port;
+    openLink(port, 31);
+    setTotalTimeouts(port, 200);
+    const std::vector<std::uint8_t> big(200000, 0x55);
+    const std::size_t written = port.Write(big.data(), big.size());
+    EXPECT_GT(written, 0u);
+    EXPECT_LT(written, big.size());
+    port.Flush();
+    port.Close();
+    ::close(master);
 }
