@@ -145,7 +145,7 @@ std::vector<std::uint8_t> TimerEmulator::receive(std::uint8_t byte) {
             }
             ++counters_.uploadBlocksConfirmed;
             std::vector<std::uint8_t> out = echo(byte);
-            out.push_back(TimerCommand::acknowledge);
+            if (!faults_.confirmWithoutHash) out.push_back(TimerCommand::acknowledge);
             return out;
         }
         if (byte == TimerCommand::rejectUpload) {
@@ -179,7 +179,11 @@ std::vector<std::uint8_t> TimerEmulator::command(std::uint8_t byte) {
     case TimerCommand::identify: {
         std::vector<std::uint8_t> out = echo(byte);
         const auto identity = identityBytes();
-        out.insert(out.end(), identity.begin(), identity.end());
+        const std::size_t sent =
+            faults_.identityBytes >= 0
+                ? std::min(static_cast<std::size_t>(faults_.identityBytes), identity.size())
+                : identity.size();
+        out.insert(out.end(), identity.begin(), identity.begin() + static_cast<std::ptrdiff_t>(sent));
         return out;
     }
     case TimerCommand::readConfiguration: {

@@ -19,6 +19,8 @@ struct EmulatorFaults {
     int silentAfterBytes = -1;       // stops answering after receiving this many bytes
     int dropLineAfterBytes = -1;     // the runner closes the line once this many bytes were received
     int imageBytes = -1;             // sends only this many bytes of the configuration image
+    int identityBytes = -1;          // sends only this many of the two identity bytes
+    bool confirmWithoutHash = false; // echoes the "G" of an upload but sends no '#' after it
 };
 
 struct EmulatorCounters {

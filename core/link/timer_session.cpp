@@ -82,10 +82,7 @@ bool TimerSession::wakeTimer() {
     std::optional<WaitCursor> waitCursor;
     try {
         if (connected_) {
-            port_.ClearWriteBuffer();
-            port_.ClearReadBuffer();
-            port_.Flush();
-            port_.Close();
+            closeLine();
             connected_ = false;
         }
         settings_.comPort = view_.selectedPortNumber();
@@ -128,6 +125,18 @@ bool TimerSession::wakeTimer() {
     return false;
 }
 
+// What the old line still holds must not answer the next wake. A line that has died (a pulled
+// cable gives EIO) has nothing left to discard: it is closed all the same, so that the wake
+// can go on to the port the operator has chosen now.
+void TimerSession::closeLine() noexcept {
+    try {
+        port_.ClearWriteBuffer();
+        port_.ClearReadBuffer();
+        port_.Flush();
+    } catch (const CSerialException&) {}
+    port_.Close();
+}
+
 bool TimerSession::echoCommand(std::uint8_t command) {
     if (!connected_ && !wakeTimer()) return false;
     if (port_.Write(&command, 1) != 1) return false;
@@ -162,14 +171,25 @@ bool TimerSession::writeBlock(std::uint8_t address, std::uint8_t count, std::spa
     // Never send bytes from beyond the caller's data.
     if (data.size() < count) return false;
     if (!echoCommand(TimerCommand::writeMemory) || !echoCommand(address) || !echoCommand(count)) return false;
+    // A byte that did not go out, or whose "#" never came, may be missing from the timer's
+    // memory, so the block fails; but the rest of it still goes out. The timer counts the
+    // block's bytes, and only at the end of the count does it take commands again: stopping
+    // here would leave it in the data phase, taking the next command (the apply that follows
+    // a configuration write) as a data byte.
+    bool complete = true;
     for (std::size_t i = 0; i < count; ++i) {
-        // A byte that did not go out, or whose acknowledgement never came, may not be in the
-        // timer's memory: the block has not been written, so it fails like a wrong reply.
-        if (port_.Write(&data[i], 1) != 1) return false;
+        if (port_.Write(&data[i], 1) != 1) {
+            complete = false;
+            continue;
+        }
         std::uint8_t reply = 0;
-        if (port_.Read(&reply, 1) != 1 || reply != TimerCommand::acknowledge) return false;
+        if (port_.Read(&reply, 1) != 1) {
+            complete = false;
+            continue;
+        }
+        if (reply != TimerCommand::acknowledge) return false;
     }
-    return true;
+    return complete;
 }
 
 bool TimerSession::uploadBlock(std::uint32_t address, std::uint8_t count,

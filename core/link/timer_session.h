@@ -7,6 +7,7 @@
 
 #include "core/link/serial_port.h"
 
+class ModemControl;
 class OperatorPanel;
 class SettingsView;
 struct TimerSettings;
@@ -66,6 +67,8 @@ public:
     bool readReply(std::span<std::uint8_t> buffer);
     // Closes the port without a word to the timer (the end of a program or test).
     void close() noexcept { port_.Close(); }
+    // The reset pulse goes to control instead of the port's own RTS line (a test's recorder).
+    void setModemControl(ModemControl* control) noexcept { port_.setModemControl(control); }
     bool portOpen() const noexcept { return port_.IsOpen(); }
 
     bool connected() const { return connected_; }
@@ -73,6 +76,8 @@ public:
     int externalMemorySize() const { return externalMemorySize_; }
 
 private:
+    void closeLine() noexcept;
+
     CSerialPort port_;
     OperatorPanel& panel_;
     SettingsView& view_;

@@ -10,6 +10,7 @@
 #include "core/link/timer_command.h"
 #include "core/link/timer_session.h"
 #include "support/emulated_timer.h"
+#include "support/rts_recorder.h"
 
 namespace {
 
@@ -41,13 +42,16 @@ void connect(EmulatedTimer& timer) {
 
 TEST(TimerSession, WakeAnsweredByBangOrGreater) {
     EmulatedTimer timer;
+    RtsRecorder rts(timer.panel.events);
+    timer.session.setModemControl(&rts);
     EXPECT_TRUE(timer.session.wakeTimer());
     EXPECT_TRUE(timer.session.connected());
     EXPECT_TRUE(timer.panel.linkEnabled);
     EXPECT_EQ(timer.settings.comPort, 7);
     EXPECT_TRUE(timer.panel.messages.empty());
-    EXPECT_EQ(timer.panel.events,
-              (std::vector<std::string>{"wait+", "sleep 200", "sleep 3000", "link 1", "wait-"}));
+    // RTS low holds the timer in reset for 200 ms; it then needs 3000 ms to start.
+    EXPECT_EQ(timer.panel.events, (std::vector<std::string>{"wait+", "rts clear", "sleep 200", "rts set",
+                                                            "sleep 3000", "link 1", "wait-"}));
     EXPECT_EQ(received(timer), Bytes{'!'});
 
     // Connect again redoes the whole wake; '>' is as good an answer as '!'.
@@ -151,15 +155,35 @@ TEST(TimerSession, WriteBlockFailsOnAWrongOrMissingAcknowledge) {
     // The wrong reply to the third byte ends the block at once.
     EXPECT_EQ(receivedSince(timer, 1), (Bytes{'W', 0, 6, 1, 2, 3}));
 
-    // A byte whose acknowledgement never comes may not be stored: the block fails too. (The
-    // timer still waits for the rest of the first block; the reset line starts it afresh.)
+    // A byte whose acknowledgement never comes may not be stored: the block fails too, but
+    // only after the rest of it, so that the timer ends its data phase and takes the next
+    // command as one. (The reset line ends the first block's.)
     timer.with([](TimerEmulator& e) {
         e.reset();
         e.faults().hashFaultAfterByte = 4;
         e.faults().hashMissing = true;
     });
     EXPECT_FALSE(timer.session.writeBlock(0, 6, data));
-    EXPECT_EQ(receivedSince(timer, 7), (Bytes{'W', 0, 6, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(receivedSince(timer, 7), (Bytes{'W', 0, 6, 1, 2, 3, 4, 5, 6}));
+    EXPECT_TRUE(timer.session.echoCommand(TimerCommand::apply));
+    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().applyCount; }), 1);
+    EXPECT_TRUE(timer.session.connected());
+}
+
+TEST(TimerSession, ShortRepliesFailIdentifyAndUpload) {
+    EmulatedTimer timer;
+    connect(timer);
+    timer.with([](TimerEmulator& e) {
+        e.faults().identityBytes = 1;
+        e.faults().confirmWithoutHash = true;
+    });
+    EXPECT_FALSE(timer.session.identifyTimer());
+    EXPECT_EQ(timer.panel.identity, "");
+    EXPECT_EQ(timer.session.externalMemorySize(), 0);
+
+    // The block is confirmed, but without the timer's "#" it has not been taken.
+    EXPECT_FALSE(timer.session.uploadBlock(0, 32, Bytes(32, 0x11)));
+    EXPECT_EQ(received(timer).back(), 'G');
     EXPECT_TRUE(timer.session.connected());
 }
 
@@ -212,8 +236,11 @@ TEST(TimerSession, TrimTravelsAsFiveBitTwosComplement) {
 TEST(TimerSession, ResetPulsesWithoutTouchingTheLink) {
     EmulatedTimer timer;
     connect(timer);
+    RtsRecorder rts(timer.panel.events);
+    timer.session.setModemControl(&rts);
     timer.session.resetTimer();
-    EXPECT_EQ(timer.panel.events, (std::vector<std::string>{"wait+", "sleep 500", "sleep 3000", "wait-"}));
+    EXPECT_EQ(timer.panel.events, (std::vector<std::string>{"wait+", "rts clear", "sleep 500", "rts set",
+                                                            "sleep 3000", "wait-"}));
     EXPECT_TRUE(timer.session.connected());
     EXPECT_EQ(received(timer), Bytes{'!'});
     EXPECT_TRUE(timer.session.echoCommand(TimerCommand::apply));
@@ -293,12 +320,38 @@ TEST(TimerSession, PulledCablePassesOutOfOperationsButNotOutOfTheWake) {
     }
     EXPECT_TRUE(timer.session.connected());
 
+    // The dead port cannot be purged, yet Connect goes on to the port chosen now.
+    TimerEmulator spare;
+    PtyRunner eight(spare, 8);
+    eight.start();
+    timer.panel.port = 8;
+    EXPECT_TRUE(timer.session.wakeTimer());
+    EXPECT_TRUE(timer.panel.messages.empty());
+    int wakes = 0;
+    eight.withEmulator([&wakes](TimerEmulator& e) { wakes = e.counters().wakeCount; });
+    EXPECT_EQ(wakes, 1);
+
+    // Back to the dead one: that open fails.
+    timer.panel.port = 7;
     EXPECT_FALSE(timer.session.wakeTimer());
     EXPECT_EQ(timer.panel.messageTexts(), std::vector<std::string>{portInUse});
     EXPECT_FALSE(timer.session.connected());
     EXPECT_FALSE(timer.panel.linkEnabled);
     EXPECT_FALSE(timer.session.portOpen());
     EXPECT_EQ(timer.panel.waitDepth, 0);
+}
+
+TEST(TimerSession, ReconnectDiscardsWhatTheOldLineHeld) {
+    EmulatedTimer timer;
+    connect(timer);
+    // The configuration image is left unread on the line, every byte of it a wake answer.
+    timer.with([](TimerEmulator& e) { e.parameterMemory().fill(TimerCommand::wake); });
+    ASSERT_TRUE(timer.session.echoCommand(TimerCommand::readConfiguration));
+    std::uint8_t first = 0;
+    ASSERT_TRUE(timer.session.readReply({&first, 1}));
+    timer.with([](TimerEmulator& e) { e.faults().silent = true; });
+    EXPECT_FALSE(timer.session.wakeTimer());
+    EXPECT_EQ(timer.panel.messageTexts(), std::vector<std::string>{noCommunication});
 }
 
 TEST(TimerSession, WaitCursorEndsWhenThePortFails) {
