@@ -213,6 +213,28 @@ TEST(Configuration, CwTextIsWrittenWithEveryConfiguration) {
     EXPECT_EQ(counters.writeBlocks, 4);
 }
 
+TEST(Configuration, TimerThatStopsAcknowledgingStillTakesTheApply) {
+    EmulatedTimer timer;
+    // From the 21st byte of a block on, the timer stores each byte but sends no "#".
+    timer.with([](TimerEmulator& e) {
+        e.faults().hashFaultAfterByte = 20;
+        e.faults().hashMissing = true;
+    });
+    timer.panel.form = operatorForm();
+    EXPECT_FALSE(writeConfiguration(timer.operation));
+
+    EXPECT_EQ(timer.panel.messageTexts(), std::vector<std::string>{CwMessageText::writeFailed});
+    // Every byte of the CW block went out, so the apply command after it was taken as one.
+    std::vector<std::uint8_t> cwBlock(32, 0);
+    const std::string cwText = "CQ DE MOE";
+    std::copy(cwText.begin(), cwText.end(), cwBlock.begin());
+    EXPECT_EQ(cells(memoryOf(timer), 32, 32), cwBlock);
+    const EmulatorCounters counters = countersOf(timer);
+    EXPECT_EQ(counters.writeBlocks, 2);
+    EXPECT_EQ(counters.applyCount, 1);
+    EXPECT_EQ(counters.received.back(), '@');
+}
+
 TEST(Configuration, PortFailureEndsTheWaitCursor) {
     EmulatedTimer timer;
     ASSERT_TRUE(timer.session.wakeTimer());
