@@ -3,6 +3,7 @@ set(TAVOFOX_CORE_SOURCES
   core/link/serial_port_posix.cpp
   core/link/port_numbers.cpp
   core/link/timer_session.cpp
+  core/link/line_trace.cpp
   core/formats/unit_conversions.cpp
   core/formats/config_image.cpp
   core/formats/cw_message.cpp

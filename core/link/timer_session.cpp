@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "core/link/line_trace.h"
 #include "core/link/timer_command.h"
 #include "core/operator_panel.h"
 #include "core/settings_view.h"
@@ -29,12 +30,12 @@ constexpr std::uint8_t wordDataBits = 8;
 // Reads single bytes until one is wanted. A silent read ends the wait with failure; so does a
 // line that keeps sending other bytes for replyWaitLimitMs in all, which would otherwise hold
 // the operation (and the operator's window) for as long as the noise lasts.
-template <typename Wanted> bool awaitByte(CSerialPort& port, Wanted wanted) {
+template <typename Receive, typename Wanted> bool awaitByte(Receive receive, Wanted wanted) {
     const auto giveUpAt =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(TimerLink::replyWaitLimitMs);
     for (;;) {
         std::uint8_t reply = 0;
-        if (port.Read(&reply, 1) != 1) return false;
+        if (receive(&reply) != 1) return false;
         if (wanted(reply)) return true;
         if (std::chrono::steady_clock::now() >= giveUpAt) return false;
     }
@@ -104,9 +105,12 @@ bool TimerSession::wakeTimer() {
         panel_.sleepMs(TimerLink::startupWaitMs);
 
         const std::uint8_t wake = TimerCommand::wake;
-        const bool answered = port_.Write(&wake, 1) == 1 && awaitByte(port_, [](std::uint8_t reply) {
-                                  return reply == TimerCommand::wake || reply == TimerCommand::wakeAnswerAlt;
-                              });
+        const bool answered =
+            send(&wake, 1) == 1 && awaitByte([this](std::uint8_t* b) { return receive(b, 1); },
+                                             [](std::uint8_t reply) {
+                                                 return reply == TimerCommand::wake ||
+                                                        reply == TimerCommand::wakeAnswerAlt;
+                                             });
         if (answered) {
             connected_ = true;
             view_.updateLinkControls(true);
@@ -139,9 +143,10 @@ void TimerSession::closeLine() noexcept {
 
 bool TimerSession::echoCommand(std::uint8_t command) {
     if (!connected_ && !wakeTimer()) return false;
-    if (port_.Write(&command, 1) != 1) return false;
+    if (send(&command, 1) != 1) return false;
     // The timer may send other bytes before the echo; they mean nothing here.
-    return awaitByte(port_, [command](std::uint8_t reply) { return reply == command; });
+    return awaitByte([this](std::uint8_t* b) { return receive(b, 1); },
+                     [command](std::uint8_t reply) { return reply == command; });
 }
 
 bool TimerSession::identifyTimer() {
@@ -151,7 +156,7 @@ bool TimerSession::identifyTimer() {
     view_.setIdentityText("");
     if (!echoCommand(TimerCommand::identify)) return false;
     std::uint8_t reply[2] = {};
-    if (port_.Read(reply, sizeof reply) < sizeof reply) return false;
+    if (receive(reply, sizeof reply) < sizeof reply) return false;
     const TimerIdentity identity = TimerIdentity::decode(reply[0], reply[1]);
     view_.setIdentityText(identity.text());
     if (identity.firmwareMajor != TimerLink::supportedFirmwareMajor)
@@ -178,12 +183,12 @@ bool TimerSession::writeBlock(std::uint8_t address, std::uint8_t count, std::spa
     // a configuration write) as a data byte.
     bool complete = true;
     for (std::size_t i = 0; i < count; ++i) {
-        if (port_.Write(&data[i], 1) != 1) {
+        if (send(&data[i], 1) != 1) {
             complete = false;
             continue;
         }
         std::uint8_t reply = 0;
-        if (port_.Read(&reply, 1) != 1) {
+        if (receive(&reply, 1) != 1) {
             complete = false;
             continue;
         }
@@ -197,19 +202,19 @@ bool TimerSession::uploadBlock(std::uint32_t address, std::uint8_t count,
     if (data.size() < count) return false;
     if (!echoCommand(TimerCommand::upload) || !echoCommand(count) || !sendAddress24(address)) return false;
     // The data go out in one write without echoes; the checksum alone vouches for them.
-    if (port_.Write(data.data(), count) < count) return false;
+    if (send(data.data(), count) < count) return false;
     std::uint8_t checksum = 0;
     for (std::size_t i = 0; i < count; ++i)
         checksum = static_cast<std::uint8_t>(checksum + data[i]);
     std::uint8_t timerChecksum = 0;
-    if (port_.Read(&timerChecksum, 1) != 1) return false;
+    if (receive(&timerChecksum, 1) != 1) return false;
     if (timerChecksum != checksum) {
         echoCommand(TimerCommand::rejectUpload);
         return false;
     }
     if (!echoCommand(TimerCommand::confirmUpload)) return false;
     std::uint8_t reply = 0;
-    return port_.Read(&reply, 1) == 1 && reply == TimerCommand::acknowledge;
+    return receive(&reply, 1) == 1 && reply == TimerCommand::acknowledge;
 }
 
 void TimerSession::resetTimer() {
@@ -227,10 +232,22 @@ bool TimerSession::startTestMode() {
 }
 
 bool TimerSession::readReply(std::span<std::uint8_t> buffer) {
-    return port_.Read(buffer.data(), buffer.size()) == buffer.size();
+    return receive(buffer.data(), buffer.size()) == buffer.size();
 }
 
 bool TimerSession::sendOscillatorValue(int value) {
     // The trim -16..15 travels as its 5-bit two's complement.
     return echoCommand(static_cast<std::uint8_t>(value & TimerCommand::trimMask));
+}
+
+std::size_t TimerSession::send(const std::uint8_t* bytes, std::size_t count) {
+    const std::size_t sent = port_.Write(bytes, count);
+    if (observer_ && sent > 0) observer_->sent({bytes, sent});
+    return sent;
+}
+
+std::size_t TimerSession::receive(std::uint8_t* bytes, std::size_t count) {
+    const std::size_t received = port_.Read(bytes, count);
+    if (observer_ && received > 0) observer_->received({bytes, received});
+    return received;
 }

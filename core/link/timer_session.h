@@ -7,6 +7,7 @@
 
 #include "core/link/serial_port.h"
 
+class LineObserver;
 class ModemControl;
 class OperatorPanel;
 class SettingsView;
@@ -70,6 +71,8 @@ public:
     // The reset pulse goes to control instead of the port's own RTS line (a test's recorder).
     void setModemControl(ModemControl* control) noexcept { port_.setModemControl(control); }
     bool portOpen() const noexcept { return port_.IsOpen(); }
+    // Every byte sent and received is shown to observer too (nullptr: to nobody). Not owned.
+    void setLineObserver(LineObserver* observer) noexcept { observer_ = observer; }
 
     bool connected() const { return connected_; }
     int clockHz() const { return clockHz_; }
@@ -77,8 +80,12 @@ public:
 
 private:
     void closeLine() noexcept;
+    // The port's Write and Read, shown to the line observer.
+    std::size_t send(const std::uint8_t* bytes, std::size_t count);
+    std::size_t receive(std::uint8_t* bytes, std::size_t count);
 
     CSerialPort port_;
+    LineObserver* observer_ = nullptr;
     OperatorPanel& panel_;
     SettingsView& view_;
     TimerSettings& settings_;
