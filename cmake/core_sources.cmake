@@ -8,8 +8,10 @@ set(TAVOFOX_CORE_SOURCES
   core/formats/config_image.cpp
   core/formats/cw_message.cpp
   core/formats/tone_sequence.cpp
+  core/formats/transmit_sequence.cpp
   core/form/settings_form.cpp
   core/form/settings_text.cpp
+  core/form/transmit_sequence_form.cpp
   core/operations/configuration.cpp
   core/operations/tone_sequence_edit.cpp
 )

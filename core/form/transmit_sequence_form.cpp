@@ -1,0 +1,28 @@
+#include "core/form/transmit_sequence_form.h"
+
+#include <optional>
+
+StepLengthCheck takeStepSeconds(std::string_view text, int& seconds) {
+    const std::optional<int> value = parseFormInteger(text);
+    if (!value) return {false, 0, std::string(FormText::notAnInteger)};
+    seconds = *value;
+    if (*value < stepSecondsRange.min || *value > stepSecondsRange.max)
+        return {false, 0, formatRangeMessage(stepSecondsRange.min, stepSecondsRange.max)};
+    return {};
+}
+
+StepLengthCheck takeStepLengths(const std::function<std::string(int step)>& textOf, TransmitSteps& steps) {
+    for (int k = 0; k < editorStepCount; ++k) {
+        StepLengthCheck check = takeStepSeconds(textOf(k), steps[k].seconds);
+        if (!check.ok) {
+            check.step = k;
+            return check;
+        }
+    }
+    return {};
+}
+
+void roundStepLengths(TransmitSteps& steps) {
+    for (TransmitStep& step : steps)
+        step.seconds = roundStepSeconds(step.seconds);
+}
