@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -17,10 +18,12 @@ namespace {
 constexpr int usageExit = 2;
 constexpr int failureExit = 1;
 constexpr int largestVersionPart = 15;
+constexpr double largestOscillatorError = 50.0;
 
 constexpr const char* usageText =
     "usage: tavofox-emulator --port N [--model 684|628A] [--memory 0|32|64|128]\n"
     "                        [--firmware MAJOR.MINOR] [--eeprom FILE] [--paced]\n"
+    "                        [--oscillator-error PERCENT]\n"
     "Offers a software fox timer as port COM<N> of the per-user port directory until\n"
     "interrupted (SIGINT or SIGTERM).\n"
     "  --port N              port number to offer, 1 or more\n"
@@ -28,7 +31,11 @@ constexpr const char* usageText =
     "  --memory 0|32|64|128  external sample memory in KiB (default 64)\n"
     "  --firmware M.N        firmware version, each part 0..15 (default 2.1)\n"
     "  --eeprom FILE         keeps the parameter memory (256 bytes) in FILE between runs\n"
-    "  --paced               sends replies at the pace of a 19200-baud line\n";
+    "  --paced               sends replies at the pace of a 19200-baud line\n"
+    "  --oscillator-error P  factory error of the internal oscillator in percent, -50..50\n"
+    "                        (default +3.0); while tuning, each trim received prints the\n"
+    "                        frequency a counter on the LED pin would show (the emulator's\n"
+    "                        own model: 250 kHz nominal, 0.75 % a trim step)\n";
 
 struct Options {
     int port = 0;
@@ -38,7 +45,19 @@ struct Options {
     int firmwareMinor = 1;
     std::string eepromPath;
     bool paced = false;
+    double oscillatorErrorPercent = 3.0;
 };
+
+std::optional<double> parsePercent(const std::string& text) {
+    if (text.empty() || text.size() > 12 || text.find_first_not_of("+-.0123456789") != std::string::npos)
+        return std::nullopt;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() ||
+        !(value >= -largestOscillatorError && value <= largestOscillatorError))
+        return std::nullopt;
+    return value;
+}
 
 std::optional<int> parseNumber(const std::string& text, int smallest, int largest) {
     if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
@@ -67,7 +86,7 @@ std::optional<int> parseArguments(int argc, char** argv, Options& options) {
             continue;
         }
         if (option != "--port" && option != "--model" && option != "--memory" && option != "--firmware" &&
-            option != "--eeprom")
+            option != "--eeprom" && option != "--oscillator-error")
             return usageError("unknown option " + option);
         if (i + 1 >= argc) return usageError(option + " needs a value");
         const std::string value = argv[++i];
@@ -99,6 +118,10 @@ std::optional<int> parseArguments(int argc, char** argv, Options& options) {
             if (!major || !minor) return usageError("--firmware takes MAJOR.MINOR, each 0..15, not " + value);
             options.firmwareMajor = *major;
             options.firmwareMinor = *minor;
+        } else if (option == "--oscillator-error") {
+            const auto percent = parsePercent(value);
+            if (!percent) return usageError("--oscillator-error takes a percentage -50..50, not " + value);
+            options.oscillatorErrorPercent = *percent;
         } else {
             if (value.empty()) return usageError("--eeprom needs a file name");
             options.eepromPath = value;
@@ -115,6 +138,11 @@ int main(int argc, char** argv) {
     if (const auto exitCode = parseArguments(argc, argv, options)) return *exitCode;
 
     TimerEmulator emulator(options.model, options.memoryKiB, options.firmwareMajor, options.firmwareMinor);
+    emulator.setOscillatorError(options.oscillatorErrorPercent);
+    emulator.setTrimObserver([](int trim, double ledHz) {
+        std::printf("tavofox-emulator: trim %+d: LED pin at %.0f Hz\n", trim, ledHz);
+        std::fflush(stdout);
+    });
     std::error_code error;
     if (!options.eepromPath.empty() && std::filesystem::exists(options.eepromPath, error) &&
         !emulator.loadParameterMemory(options.eepromPath)) {

@@ -17,6 +17,8 @@ constexpr std::uint8_t trimSignBit = 0x10;
 constexpr int trimModulus = 32;
 constexpr std::uint8_t modelBit684 = 0x10;
 constexpr int bytesPerKiB = 1024;
+constexpr double nominalLedHz = 250000.0;
+constexpr double trimStepFraction = 0.0075;
 
 // The memory code the timer reports for its external memory: 0/1/2/4 for 0/32/64/128 KiB.
 int memoryCodeFor(int memoryKiB) {
@@ -54,6 +56,10 @@ std::array<std::uint8_t, 2> TimerEmulator::identityBytes() const {
         static_cast<std::uint8_t>((model_ == Model::Pic684 ? modelBit684 : 0) | memoryCodeFor(memoryKiB_));
     const auto second = static_cast<std::uint8_t>(((firmwareMajor_ & 0x0F) << 4) | (firmwareMinor_ & 0x0F));
     return {first, second};
+}
+
+double TimerEmulator::ledFrequencyHz() const {
+    return nominalLedHz * (1.0 + oscillatorErrorPercent_ / 100.0) * (1.0 + trimStepFraction * trim_);
 }
 
 std::uint8_t TimerEmulator::noiseByte() const {
@@ -159,6 +165,7 @@ std::vector<std::uint8_t> TimerEmulator::receive(std::uint8_t byte) {
     case State::Tuning:
         if (byte <= TimerCommand::trimMask) {
             trim_ = (byte & trimSignBit) ? byte - trimModulus : byte;
+            if (trimObserver_) trimObserver_(trim_, ledFrequencyHz());
             return echo(byte);
         }
         if (byte == TimerCommand::endTuning) {

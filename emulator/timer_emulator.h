@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,16 @@ public:
     // A byte of line noise: never the echo of the last byte received, nor "!", ">" or "#".
     std::uint8_t noiseByte() const;
     int trim() const { return trim_; }
+    // The emulator's own model of the internal oscillator, so that tuning can be tried
+    // without a timer (a real one has its own spread and steps): the frequency on the LED
+    // pin is 250 kHz, off by a factory error in percent, and each trim step moves it by
+    // 0.75 % of that, about +/-12 % over -16 .. +15.
+    void setOscillatorError(double percent) { oscillatorErrorPercent_ = percent; }
+    double ledFrequencyHz() const;
+    // Called with each trim byte applied while tuning, as a frequency counter would show it.
+    void setTrimObserver(std::function<void(int trim, double ledHz)> observer) {
+        trimObserver_ = std::move(observer);
+    }
     bool testMode() const { return testMode_; }
     bool tuning() const { return tuning_; }
     EmulatorFaults& faults() { return faults_; }
@@ -90,6 +101,8 @@ private:
     bool testMode_ = false;
     bool tuning_ = false;
     int trim_ = 0;
+    double oscillatorErrorPercent_ = 3.0;
+    std::function<void(int, double)> trimObserver_;
     // current block
     std::uint8_t address_ = 0;
     int count_ = 0;
