@@ -2,6 +2,8 @@
 // The operator's panel on a console: messages go to the error stream, one per line, the
 // editors are answered by the command line's arguments, and nobody is waited for.
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <optional>
@@ -15,6 +17,8 @@
 class ConsolePanel : public OperatorPanel, public SettingsView {
 public:
     using Sleeper = std::function<void(int ms)>;
+    // Plays the operator at the tuning dialog.
+    using Tuner = std::function<std::optional<int>(int current, const std::function<bool(int)>& sendTrim)>;
 
     ConsolePanel(int port, std::ostream& err, Sleeper sleeper);
 
@@ -32,8 +36,19 @@ public:
     void showForm(const TimerSettings&) override {}
     void updateModeControls(const TimerSettings&) override {}
     std::optional<std::string> editToneSequence(const std::string&) override { return toneSequenceAnswer_; }
+    std::optional<std::array<std::uint8_t, 16>>
+    editTransmitSequence(const std::array<std::uint8_t, 16>&) override {
+        return transmitSequenceAnswer_;
+    }
+    std::optional<int> tuneOscillator(int current, const std::function<bool(int)>& sendTrim) override {
+        return tuner_ ? tuner_(current, sendTrim) : std::nullopt;
+    }
 
     void answerToneSequence(std::string text) { toneSequenceAnswer_ = std::move(text); }
+    void answerTransmitSequence(const std::array<std::uint8_t, 16>& table) {
+        transmitSequenceAnswer_ = table;
+    }
+    void answerTuning(Tuner tuner) { tuner_ = std::move(tuner); }
     const std::string& identity() const { return identity_; }
 
 private:
@@ -42,4 +57,6 @@ private:
     Sleeper sleeper_;
     std::string identity_;
     std::optional<std::string> toneSequenceAnswer_;
+    std::optional<std::array<std::uint8_t, 16>> transmitSequenceAnswer_;
+    Tuner tuner_;
 };

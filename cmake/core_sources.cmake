@@ -14,4 +14,6 @@ set(TAVOFOX_CORE_SOURCES
   core/form/transmit_sequence_form.cpp
   core/operations/configuration.cpp
   core/operations/tone_sequence_edit.cpp
+  core/operations/transmit_sequence_edit.cpp
+  core/operations/oscillator_tuning.cpp
 )

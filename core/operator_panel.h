@@ -2,6 +2,9 @@
 // The seam between timer operations and the person who operates them: the Qt window, the
 // command line, or a scripted test panel. No Qt types may appear here.
 
+#include <array>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +27,14 @@ public:
 
     // Editors: each returns the edited value, or nothing when the operator cancelled.
     virtual std::optional<std::string> editToneSequence(const std::string& text) = 0;
+    // The transmit-sequence editor: the 16-byte step table in, the edited table out.
+    virtual std::optional<std::array<std::uint8_t, 16>>
+    editTransmitSequence(const std::array<std::uint8_t, 16>& table) = 0;
+    // The oscillator tuning dialog, opened on the current trim. Every trim the operator
+    // selects goes to sendTrim at once, while the dialog is open, so that the operator sees
+    // its effect on the timer (sendTrim answers whether the timer echoed it). Gives the
+    // trim chosen with OK (the current one when the selection never changed).
+    virtual std::optional<int> tuneOscillator(int current, const std::function<bool(int trim)>& sendTrim) = 0;
 };
 
 // Shows the wait cursor for the life of the guard.

@@ -15,12 +15,16 @@
 
 #include "core/link/port_numbers.h"
 #include "core/operations/configuration.h"
+#include "core/operations/oscillator_tuning.h"
 #include "core/operations/tone_sequence_edit.h"
+#include "core/operations/transmit_sequence_edit.h"
 #include "gui/about_dialog.h"
 #include "gui/dialog_units.h"
+#include "gui/oscillator_tune_dialog.h"
 #include "gui/program.h"
 #include "gui/settings_store.h"
 #include "gui/tone_sequence_dialog.h"
+#include "gui/transmit_sequence_dialog.h"
 #include "ui_control_dialog.h"
 
 namespace {
@@ -108,6 +112,8 @@ void ControlDialog::connectEvents() {
     onClicked(ui_->resetButton, [this] { session_.resetTimer(); });
     onClicked(ui_->syncButton, [this] { session_.startTestMode(); });
     onClicked(ui_->toneSequenceButton, [this] { ::editToneSequence(operation_); });
+    onClicked(ui_->transmitSequenceButton, [this] { ::editTransmitSequence(operation_); });
+    onClicked(ui_->calibrateButton, [this] { ::tuneOscillator(operation_); });
     connect(ui_->quitButton, &QPushButton::clicked, this, &ControlDialog::accept);
 
     connect(ui_->transmissionGroup, &QButtonGroup::idClicked, this, [this] {
@@ -292,6 +298,35 @@ std::optional<std::string> ControlDialog::editToneSequence(const std::string& te
     editor.setText(QString::fromStdString(text));
     if (editor.exec() != QDialog::Accepted) return std::nullopt;
     return editor.text().toStdString();
+}
+
+std::optional<std::array<std::uint8_t, 16>>
+ControlDialog::editTransmitSequence(const std::array<std::uint8_t, 16>& table) {
+    TransmitSequenceDialog editor(this);
+    editor.setTable(table);
+    if (editor.exec() != QDialog::Accepted) return std::nullopt;
+    return editor.table();
+}
+
+std::optional<int> ControlDialog::tuneOscillator(int current, const std::function<bool(int)>& sendTrim) {
+    OscillatorTuneDialog tuner(this);
+    tuner.setValue(current);
+    // A port failure may not leave through the dialog's event loop: it closes the dialog
+    // and goes on from here, to be reported as every button reports it.
+    std::optional<CSerialException> portFailure;
+    connect(&tuner, &OscillatorTuneDialog::valueSelected, &tuner, [&](int trim) {
+        try {
+            // The answer is not looked at: the operator watches the counter, not the echo.
+            sendTrim(trim);
+        } catch (const CSerialException& e) {
+            portFailure = e;
+            tuner.reject();
+        }
+    });
+    const bool accepted = tuner.exec() == QDialog::Accepted;
+    if (portFailure) throw *portFailure;
+    if (!accepted) return std::nullopt;
+    return tuner.value();
 }
 
 // The enabling rules

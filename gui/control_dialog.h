@@ -41,6 +41,9 @@ public:
     void showForm(const TimerSettings& settings) override;
     void updateModeControls(const TimerSettings& settings) override;
     std::optional<std::string> editToneSequence(const std::string& text) override;
+    std::optional<std::array<std::uint8_t, 16>>
+    editTransmitSequence(const std::array<std::uint8_t, 16>& table) override;
+    std::optional<int> tuneOscillator(int current, const std::function<bool(int)>& sendTrim) override;
 
     const TimerSettings& settings() const { return settings_; }
     const TimerSession& session() const { return session_; }

@@ -69,6 +69,26 @@ std::optional<std::string> TestPanel::editToneSequence(const std::string& text) 
     return toneSequenceAnswer;
 }
 
+std::optional<std::array<std::uint8_t, 16>>
+TestPanel::editTransmitSequence(const std::array<std::uint8_t, 16>& table) {
+    events.emplace_back("edit steps");
+    transmitSequenceShown = table;
+    return transmitSequenceAnswer;
+}
+
+std::optional<int> TestPanel::tuneOscillator(int current, const std::function<bool(int)>& sendTrim) {
+    events.push_back("tune " + std::to_string(current));
+    // The dialog's value changes only with a selection.
+    int value = current;
+    for (int trim : tuneSelections) {
+        value = trim;
+        const bool echoed = sendTrim(trim);
+        events.push_back("trim " + std::to_string(trim) + (echoed ? " 1" : " 0"));
+    }
+    if (!tuneAccepted) return std::nullopt;
+    return value;
+}
+
 std::vector<std::string> TestPanel::messageTexts() const {
     std::vector<std::string> texts;
     for (const auto& m : messages)

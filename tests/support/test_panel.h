@@ -2,6 +2,8 @@
 // A scripted operator: records what operations show and answers the editors from a
 // script. Pauses return at once; everything else is as the window would do it.
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -27,6 +29,9 @@ public:
     void showForm(const TimerSettings& settings) override;
     void updateModeControls(const TimerSettings& settings) override;
     std::optional<std::string> editToneSequence(const std::string& text) override;
+    std::optional<std::array<std::uint8_t, 16>>
+    editTransmitSequence(const std::array<std::uint8_t, 16>& table) override;
+    std::optional<int> tuneOscillator(int current, const std::function<bool(int)>& sendTrim) override;
 
     // Texts of the messages shown, in order.
     std::vector<std::string> messageTexts() const;
@@ -37,7 +42,8 @@ public:
     };
     std::vector<Message> messages;
     // "wait+", "wait-", "sleep <ms>", "info", "error", "link <0|1>", "readForm", "showForm",
-    // "modes", "identity <text>", "message <text>", "edit"
+    // "modes", "identity <text>", "message <text>", "edit", "edit steps", "tune <current>",
+    // "trim <value> <echoed 0|1>"
     std::vector<std::string> events;
     int port = -1;
     std::string identity;
@@ -50,4 +56,9 @@ public:
     std::optional<TimerSettings> shownForm;
     std::optional<std::string> toneSequenceAnswer; // nothing = the operator cancels
     std::string toneSequenceShown;
+    std::optional<std::array<std::uint8_t, 16>> transmitSequenceAnswer; // nothing = cancel
+    std::optional<std::array<std::uint8_t, 16>> transmitSequenceShown;
+    // The operator at the tuning dialog: selects these trims in turn, then OK or Cancel.
+    std::vector<int> tuneSelections;
+    bool tuneAccepted = true;
 };
