@@ -2,9 +2,11 @@
 
 #include <charconv>
 #include <fstream>
+#include <iostream>
 #include <ostream>
 #include <sstream>
 
+#include "cli/transmit_commands.h"
 #include "core/form/settings_form.h"
 #include "core/form/settings_text.h"
 #include "core/link/port_numbers.h"
@@ -19,7 +21,9 @@ namespace {
 constexpr const char* usageText = "usage: tavofoxctl ports\n"
                                   "       tavofoxctl --port N identify | reset | test-mode | read\n"
                                   "       tavofoxctl --port N write [--from FILE] [key=value ...]\n"
-                                  "       tavofoxctl --port N tone-sequence TEXT\n";
+                                  "       tavofoxctl --port N tone-sequence TEXT\n"
+                                  "       tavofoxctl --port N transmit-sequence SECONDS:KIND ...\n"
+                                  "       tavofoxctl --port N tune [--write]\n";
 constexpr const char* noIdentity = "The timer did not identify itself";
 
 struct UsageError {
@@ -43,8 +47,9 @@ int listPorts(std::ostream& out) {
 // One timer on one port, reached as the window's Connect reaches it.
 class TimerCommandLine {
 public:
-    TimerCommandLine(int port, std::ostream& out, std::ostream& err, const ConsolePanel::Sleeper& sleeper)
-        : out_(out), panel_(port, err, sleeper),
+    TimerCommandLine(int port, std::istream& in, std::ostream& out, std::ostream& err,
+                     const ConsolePanel::Sleeper& sleeper)
+        : in_(in), out_(out), err_(err), panel_(port, err, sleeper),
           session_(panel_, panel_, settings_), operation_{session_, panel_, panel_, settings_} {}
 
     int run(const std::string& command, const std::vector<std::string>& rest);
@@ -58,7 +63,11 @@ private:
     int toneSequence(const std::string& text);
     bool checked(const std::vector<SettingsAssignment>& assignments);
 
+    TimerCommandParts parts();
+
+    std::istream& in_;
     std::ostream& out_;
+    std::ostream& err_;
     TimerSettings settings_;
     ConsolePanel panel_;
     TimerSession session_;
@@ -101,7 +110,8 @@ int TimerCommandLine::write(const std::vector<std::string>& rest) {
             throw UsageError{error};
         }
     }
-    if (!connect() || !read() || !checked(assignments)) return ExitStatus::failed;
+    if (!connect() || !read() || !checked(assignments) || !writeSequenceTables(operation_, assignments))
+        return ExitStatus::failed;
     return writeConfiguration(operation_) ? ExitStatus::ok : ExitStatus::failed;
 }
 
@@ -109,6 +119,17 @@ int TimerCommandLine::toneSequence(const std::string& text) {
     if (!connect() || !read() || !checked({})) return ExitStatus::failed;
     panel_.answerToneSequence(text);
     return editToneSequence(operation_) == Outcome::done ? ExitStatus::ok : ExitStatus::failed;
+}
+
+TimerCommandParts TimerCommandLine::parts() {
+    return {operation_,
+            panel_,
+            in_,
+            out_,
+            err_,
+            [this] { return connect(); },
+            [this] { return read(); },
+            [this](const std::string& problem) { return usage(err_, problem); }};
 }
 
 int TimerCommandLine::run(const std::string& command, const std::vector<std::string>& rest) {
@@ -134,6 +155,14 @@ int TimerCommandLine::run(const std::string& command, const std::vector<std::str
     }
     if (command == "write") return write(rest);
     if (command == "tone-sequence" && rest.size() == 1) return toneSequence(rest[0]);
+    if (command == "transmit-sequence") {
+        TimerCommandParts timer = parts();
+        return runTransmitSequence(timer, rest);
+    }
+    if (command == "tune") {
+        TimerCommandParts timer = parts();
+        return runTune(timer, rest);
+    }
     throw UsageError{"unknown command or wrong arguments: " + command};
 }
 
@@ -141,6 +170,11 @@ int TimerCommandLine::run(const std::string& command, const std::vector<std::str
 
 int runTavofoxctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                   const ConsolePanel::Sleeper& sleeper) {
+    return runTavofoxctl(args, std::cin, out, err, sleeper);
+}
+
+int runTavofoxctl(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+                  std::ostream& err, const ConsolePanel::Sleeper& sleeper) {
     try {
         if (args.empty()) throw UsageError{""};
         if (args[0] == "--help" || args[0] == "-h") {
@@ -157,7 +191,7 @@ int runTavofoxctl(const std::vector<std::string>& args, std::ostream& out, std::
         auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), port);
         if (ec != std::errc{} || end != number.data() + number.size() || port < 1)
             throw UsageError{"--port needs a port number: " + number};
-        TimerCommandLine timer(port, out, err, sleeper);
+        TimerCommandLine timer(port, in, out, err, sleeper);
         return timer.run(args[2], {args.begin() + 3, args.end()});
     } catch (const UsageError& e) {
         return usage(err, e.message);

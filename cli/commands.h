@@ -18,3 +18,6 @@ inline constexpr int usage = 2;
 // messages and diagnostics to err; sleeper carries out the protocol's fixed pauses.
 int runTavofoxctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                   const ConsolePanel::Sleeper& sleeper);
+// The same, with the lines that tune reads from in (the other one reads standard input).
+int runTavofoxctl(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+                  std::ostream& err, const ConsolePanel::Sleeper& sleeper);
