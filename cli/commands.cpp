@@ -1,12 +1,12 @@
 #include "cli/commands.h"
 
-#include <charconv>
 #include <fstream>
 #include <iostream>
 #include <ostream>
 #include <sstream>
 
 #include "cli/transmit_commands.h"
+#include "core/decimal.h"
 #include "core/form/settings_form.h"
 #include "core/form/settings_text.h"
 #include "core/link/port_numbers.h"
@@ -186,12 +186,9 @@ int runTavofoxctl(const std::vector<std::string>& args, std::istream& in, std::o
             return listPorts(out);
         }
         if (args[0] != "--port" || args.size() < 3) throw UsageError{""};
-        int port = 0;
-        const std::string& number = args[1];
-        auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), port);
-        if (ec != std::errc{} || end != number.data() + number.size() || port < 1)
-            throw UsageError{"--port needs a port number: " + number};
-        TimerCommandLine timer(port, in, out, err, sleeper);
+        const std::optional<int> port = parseDigits(args[1]);
+        if (!port || *port < 1) throw UsageError{"--port needs a port number: " + args[1]};
+        TimerCommandLine timer(*port, in, out, err, sleeper);
         return timer.run(args[2], {args.begin() + 3, args.end()});
     } catch (const UsageError& e) {
         return usage(err, e.message);

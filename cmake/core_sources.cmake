@@ -1,5 +1,6 @@
 # The Qt-free core, shared by the project's build and the fuzz build.
 set(TAVOFOX_CORE_SOURCES
+  core/decimal.cpp
   core/link/serial_port_posix.cpp
   core/link/port_numbers.cpp
   core/link/timer_session.cpp

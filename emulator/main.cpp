@@ -10,6 +10,7 @@
 
 #include <pthread.h>
 
+#include "core/decimal.h"
 #include "emulator/pty_runner.h"
 #include "emulator/timer_emulator.h"
 
@@ -60,10 +61,8 @@ std::optional<double> parsePercent(const std::string& text) {
 }
 
 std::optional<int> parseNumber(const std::string& text, int smallest, int largest) {
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
-    const int value = std::stoi(text);
-    if (value < smallest || value > largest) return std::nullopt;
+    const std::optional<int> value = parseDigits(text);
+    if (!value || *value < smallest || *value > largest) return std::nullopt;
     return value;
 }
 

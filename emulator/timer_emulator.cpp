@@ -11,7 +11,7 @@
 namespace {
 
 constexpr std::uint8_t erasedByte = 0xFF;
-constexpr std::size_t configImageSize = 128;
+constexpr auto configImageSize = static_cast<std::size_t>(TimerMemoryMap::imageLength);
 constexpr int addressBytesPerUpload = 3;
 constexpr std::uint8_t trimSignBit = 0x10;
 constexpr int trimModulus = 32;
@@ -227,7 +227,7 @@ std::vector<std::uint8_t> TimerEmulator::command(std::uint8_t byte) {
 bool TimerEmulator::loadParameterMemory(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;
-    std::array<char, 256> bytes{};
+    std::array<char, TimerMemoryMap::parameterMemorySize> bytes{};
     if (!file.read(bytes.data(), bytes.size())) return false;
     // A longer file is no memory image of this timer.
     if (file.peek() != std::ifstream::traits_type::eof()) return false;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/formats/timer_memory_map.h"
+
 struct EmulatorFaults {
     bool silent = false;             // answers nothing at all
     bool wakeAnswersGreater = false; // answers the wake with '>' instead of '!'
@@ -37,6 +39,7 @@ struct EmulatorCounters {
 
 class TimerEmulator {
 public:
+    using ParameterMemory = std::array<std::uint8_t, TimerMemoryMap::parameterMemorySize>;
     enum class Model { Pic684, Pic628A };
 
     // memoryKiB: 0, 32, 64 or 128. firmware as major, minor.
@@ -48,8 +51,8 @@ public:
     // The reset line: back to the idle state (test mode and tuning end).
     void reset();
 
-    std::array<std::uint8_t, 256>& parameterMemory() { return parameter_; }
-    const std::array<std::uint8_t, 256>& parameterMemory() const { return parameter_; }
+    ParameterMemory& parameterMemory() { return parameter_; }
+    const ParameterMemory& parameterMemory() const { return parameter_; }
     std::vector<std::uint8_t>& externalMemory() { return external_; }
     bool loadParameterMemory(const std::string& path);
     bool saveParameterMemory(const std::string& path) const;
@@ -93,7 +96,7 @@ private:
     int memoryKiB_;
     int firmwareMajor_;
     int firmwareMinor_;
-    std::array<std::uint8_t, 256> parameter_{};
+    ParameterMemory parameter_{};
     std::vector<std::uint8_t> external_;
     EmulatorFaults faults_;
     EmulatorCounters counters_;

@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QValidator>
 
+#include "core/decimal.h"
 #include "core/link/port_numbers.h"
 #include "core/operations/configuration.h"
 #include "core/operations/oscillator_tuning.h"
@@ -69,14 +70,14 @@ QAbstractButton* focusButtonOf(QButtonGroup* group) {
 
 } // namespace
 
-ControlDialog::ControlDialog(QWidget* parent)
+ControlDialog::ControlDialog(const DeviceRoots& devices, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::ControlDialog>()),
       session_(*this, *this, settings_), operation_{session_, *this, *this, settings_} {
     ui_->setupUi(this);
     applyDialogUnits(*this);
     prepareControls();
     connectEvents();
-    initialise();
+    initialise(devices);
 }
 
 ControlDialog::~ControlDialog() {
@@ -130,7 +131,7 @@ void ControlDialog::connectEvents() {
         edit->installEventFilter(this);
 }
 
-void ControlDialog::initialise() {
+void ControlDialog::initialise(const DeviceRoots& devices) {
     ui_->soundEffectList->addItems(soundEffects);
     showForm(settings_);
 
@@ -145,7 +146,7 @@ void ControlDialog::initialise() {
 
     setWindowIcon(programIcon());
     loadSettings(settings_);
-    fillPortList();
+    fillPortList(devices);
     settings_.transmitSequence.fill(0);
 
     updateTransmitModeControls(settings_);
@@ -154,9 +155,9 @@ void ControlDialog::initialise() {
     updateRecoveryBeaconControls(settings_);
 }
 
-void ControlDialog::fillPortList() {
+void ControlDialog::fillPortList(const DeviceRoots& devices) {
     std::vector<unsigned> ports;
-    enumerateSerialPorts(ports);
+    enumerateSerialPorts(ports, devices);
     if (ports.empty()) showMessage(noPortsText.toStdString());
 
     QComboBox* list = ui_->portList;
@@ -167,7 +168,7 @@ void ControlDialog::fillPortList() {
         while (row < list->count() && QString::compare(list->itemText(row), entry, Qt::CaseInsensitive) <= 0)
             ++row;
         list->insertItem(row, entry, port);
-        list->setItemData(row, QString::fromStdString(portDevicePath(static_cast<int>(port))),
+        list->setItemData(row, QString::fromStdString(portDevicePath(static_cast<int>(port), devices)),
                           Qt::ToolTipRole);
     }
     const int saved = list->findData(settings_.comPort);
@@ -420,7 +421,7 @@ std::string ControlDialog::controlText(FormField field) const {
 
 void ControlDialog::setControlText(FormField field, const std::string& text) {
     const auto checkIndex = [&text](QButtonGroup* group) {
-        const std::optional<int> index = parseFormInteger(text);
+        const std::optional<int> index = parseInteger(text);
         QAbstractButton* button = index ? group->button(*index) : nullptr;
         if (button) {
             button->setChecked(true);
@@ -443,7 +444,7 @@ void ControlDialog::setControlText(FormField field, const std::string& text) {
         checkIndex(ui_->outputLevelGroup);
         return;
     case FormField::soundEffect:
-        ui_->soundEffectList->setCurrentIndex(parseFormInteger(text).value_or(-1));
+        ui_->soundEffectList->setCurrentIndex(parseInteger(text).value_or(-1));
         return;
     case FormField::keyed:
         ui_->keyedCheck->setChecked(text != "0");

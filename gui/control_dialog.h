@@ -10,6 +10,7 @@
 #include <QDialog>
 
 #include "core/form/settings_form.h"
+#include "core/link/port_numbers.h"
 #include "core/link/timer_session.h"
 #include "core/operations/operation.h"
 #include "core/operator_panel.h"
@@ -25,7 +26,8 @@ class ControlDialog : public QDialog, public OperatorPanel, public SettingsView 
     Q_OBJECT
 
 public:
-    explicit ControlDialog(QWidget* parent = nullptr);
+    // The port list offers the devices found under devices (tests give a made-up tree).
+    explicit ControlDialog(const DeviceRoots& devices = DeviceRoots{}, QWidget* parent = nullptr);
     ~ControlDialog() override;
 
     void showMessage(std::string_view text, MessageIcon icon = MessageIcon::Warning) override;
@@ -58,8 +60,8 @@ protected:
 private:
     void prepareControls();
     void connectEvents();
-    void initialise();
-    void fillPortList();
+    void initialise(const DeviceRoots& devices);
+    void fillPortList(const DeviceRoots& devices);
     void showAbout();
 
     // Runs a button's timer operation; a failing serial port ends it with the system's

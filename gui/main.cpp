@@ -5,6 +5,7 @@
 
 #include <QApplication>
 
+#include "core/company_key.h"
 #include "gui/control_dialog.h"
 #include "gui/program.h"
 
@@ -13,7 +14,7 @@ namespace {
 class ControlApp : public QApplication {
 public:
     ControlApp(int& argc, char** argv) : QApplication(argc, argv) {
-        setOrganizationName(QStringLiteral("VOSK"));
+        setOrganizationName(QString::fromLatin1(companyKey));
         setApplicationName(programName());
         setWindowIcon(programIcon());
     }

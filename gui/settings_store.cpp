@@ -3,12 +3,12 @@
 #include <QSettings>
 #include <QString>
 
+#include "core/company_key.h"
 #include "core/timer_settings.h"
 #include "gui/program.h"
 
 namespace {
 
-const QString companyKey = QStringLiteral("VOSK");
 const QString section = QStringLiteral("Settings");
 const QString comPortKey = QStringLiteral("COMPort");
 const QString audioFileKey = QStringLiteral("AudioFile");
@@ -22,7 +22,8 @@ void loadText(const QSettings& store, const QString& key, std::string& field) {
 } // namespace
 
 void loadSettings(TimerSettings& settings) {
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, companyKey, programName());
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(companyKey),
+                    programName());
     store.beginGroup(section);
     if (store.contains(comPortKey)) {
         bool isNumber = false;
@@ -35,7 +36,8 @@ void loadSettings(TimerSettings& settings) {
 }
 
 void saveSettings(const TimerSettings& settings) {
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, companyKey, programName());
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(companyKey),
+                    programName());
     store.beginGroup(section);
     store.setValue(comPortKey, settings.comPort);
     store.setValue(audioFileKey, QString::fromStdString(settings.audioFilePath));

@@ -1,6 +1,6 @@
 #pragma once
 // The four values of TimerSettings that the window keeps between runs, in the per-user
-// settings store named by the company key "VOSK" and the program's name.
+// settings store named by the company key and the program's name.
 
 struct TimerSettings;
 

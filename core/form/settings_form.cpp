@@ -1,8 +1,9 @@
 #include "core/form/settings_form.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
+
+#include "core/decimal.h"
 
 namespace {
 
@@ -87,10 +88,6 @@ std::string replaceAll(std::string_view pattern, std::string_view marker, const 
     return text;
 }
 
-bool isBlank(char c) {
-    return std::isspace(static_cast<unsigned char>(c)) != 0;
-}
-
 FormCheck failure(FormField field, std::string message) {
     return FormCheck{false, field, std::move(message)};
 }
@@ -120,29 +117,6 @@ std::string formatLengthMessage(int max) {
     return replaceAll(FormText::tooManyCharacters, "%1", std::to_string(max));
 }
 
-std::optional<int> parseFormInteger(std::string_view text) {
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    if (text.empty()) return std::nullopt;
-    long long value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-        // A number that does not fit the field is no integer of the field's kind.
-        if (value > static_cast<long long>(INT_MAX) + 1) return std::nullopt;
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX || value < INT_MIN) return std::nullopt;
-    return static_cast<int>(value);
-}
-
 FormCheck takeFormField(FormField field, std::string_view text, TimerSettings& settings) {
     if (field == FormField::cwText) {
         // The edit stops typing at 31 characters; only a read-back text can be longer,
@@ -152,7 +126,7 @@ FormCheck takeFormField(FormField field, std::string_view text, TimerSettings& s
             return failure(field, formatLengthMessage(cwTextMaxLength));
         return {};
     }
-    const std::optional<int> value = parseFormInteger(text);
+    const std::optional<int> value = parseInteger(text);
     if (!value) return failure(field, std::string(FormText::notAnInteger));
     if (bool* flag = flagMember(field, settings))
         *flag = *value != 0;

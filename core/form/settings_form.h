@@ -72,9 +72,6 @@ IntRange formFieldRange(FormField field);
 std::string formatRangeMessage(int min, int max);
 std::string formatLengthMessage(int max);
 
-// A decimal integer with optional sign and surrounding blanks; nothing for anything else.
-std::optional<int> parseFormInteger(std::string_view text);
-
 struct FormCheck {
     bool ok = true;
     FormField field = FormField::transmitterCount; // the failing field when !ok

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <map>
 
+#include "core/decimal.h"
 #include "core/form/settings_form.h"
 
 namespace {
@@ -116,7 +117,7 @@ std::optional<std::string> applySettings(const std::vector<SettingsAssignment>& 
     settings.tableLength = tableLength;
     if (!check.ok) return check.message;
     if (tune) {
-        const auto value = parseFormInteger(*tune);
+        const auto value = parseInteger(*tune);
         if (!value) return std::string(FormText::notAnInteger);
         if (*value < oscillatorTuneRange.min || *value > oscillatorTuneRange.max)
             return formatRangeMessage(oscillatorTuneRange.min, oscillatorTuneRange.max);

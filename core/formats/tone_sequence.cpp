@@ -1,10 +1,10 @@
 #include "core/formats/tone_sequence.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <vector>
 
+#include "core/decimal.h"
 #include "core/formats/unit_conversions.h"
 
 namespace {
@@ -26,32 +26,6 @@ std::vector<std::string_view> splitAtCommas(std::string_view text) {
     return tokens;
 }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// The C library's decimal rule: leading white space, an optional sign, then digits up to
-// the first other character; no digits gives 0. A number too large for an int saturates,
-// as strtol does, rather than overflowing.
-int tokenNumber(std::string_view token) {
-    std::size_t i = 0;
-    while (i < token.size() && isBlank(token[i]))
-        ++i;
-    bool negative = false;
-    if (i < token.size() && (token[i] == '+' || token[i] == '-')) {
-        negative = token[i] == '-';
-        ++i;
-    }
-    long long value = 0;
-    for (; i < token.size() && token[i] >= '0' && token[i] <= '9'; ++i) {
-        value = value * 10 + (token[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) value = INT_MAX;
-    return static_cast<int>(value);
-}
-
 } // namespace
 
 ParsedToneSequence parseToneSequenceText(std::string_view text, int clockHz) {
@@ -63,8 +37,8 @@ ParsedToneSequence parseToneSequenceText(std::string_view text, int clockHz) {
             ToneEntry& entry = sequence.entries[sequence.pairCount];
             // Neither number is range-checked: the timer gets their low 16 bits, as it
             // always has, and stored tables depend on that.
-            entry.duration = static_cast<std::uint16_t>(tokenNumber(tokens[t + 1]));
-            entry.units = static_cast<std::uint16_t>(hzToUnits(tokenNumber(tokens[t]), clockHz));
+            entry.duration = static_cast<std::uint16_t>(leadingInteger(tokens[t + 1]));
+            entry.units = static_cast<std::uint16_t>(hzToUnits(leadingInteger(tokens[t]), clockHz));
         }
         ++sequence.pairCount;
     }

@@ -23,6 +23,9 @@
 #include <sys/ioctl.h>
 #endif
 
+#include "core/company_key.h"
+#include "core/decimal.h"
+
 namespace {
 
 constexpr const char* linkPrefix = "com";
@@ -30,13 +33,12 @@ constexpr std::size_t linkPrefixLength = 3;
 constexpr int familySize = 32;
 
 struct DeviceFamily {
-    const char* prefix;
+    const char* name;
     int firstPort;
     bool needsUart;
 };
 // COM1..32, COM33..64, COM65..96. Every ttyS node exists whether or not a UART is behind it.
-constexpr DeviceFamily fixedScheme[] = {
-    {"/dev/ttyS", 1, true}, {"/dev/ttyUSB", 33, false}, {"/dev/ttyACM", 65, false}};
+constexpr DeviceFamily fixedScheme[] = {{"ttyS", 1, true}, {"ttyUSB", 33, false}, {"ttyACM", 65, false}};
 
 std::string homeDirectory() {
     if (const char* home = std::getenv("HOME"); home && *home) return home;
@@ -54,13 +56,7 @@ int linkNumber(const std::string& name) {
     if (name.size() <= linkPrefixLength) return 0;
     for (std::size_t i = 0; i < linkPrefixLength; ++i)
         if (std::tolower(static_cast<unsigned char>(name[i])) != linkPrefix[i]) return 0;
-    long long value = 0;
-    for (std::size_t i = linkPrefixLength; i < name.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(name[i]))) return 0;
-        value = value * 10 + (name[i] - '0');
-        if (value > INT_MAX) return 0;
-    }
-    return static_cast<int>(value);
+    return parseDigits(std::string_view(name).substr(linkPrefixLength)).value_or(0);
 }
 
 // The device a link names, or empty when its target is gone or is no terminal device.
@@ -105,13 +101,12 @@ std::map<int, std::string> portLinks() {
 // A ttyS node with no UART behind it is no port. The kernel reports the UART type in sysfs,
 // which needs no open of the device (an open would raise the modem lines of a port that
 // another program may be using); only without sysfs is the device asked itself.
-bool uartPresent(int index) {
-    std::ifstream typeFile("/sys/class/tty/ttyS" + std::to_string(index) + "/type");
+bool uartPresent(const std::string& device, const std::string& name, const DeviceRoots& roots) {
+    std::ifstream typeFile(roots.sys + "/class/tty/" + name + "/type");
     int type = -1;
     if (typeFile >> type) return type != 0;
 #if defined(__linux__) && defined(TIOCGSERIAL)
-    const std::string path = "/dev/ttyS" + std::to_string(index);
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     // A port that another program holds exclusively is there.
     if (fd < 0) return errno == EBUSY;
     serial_struct serial{};
@@ -119,18 +114,20 @@ bool uartPresent(int index) {
     ::close(fd);
     return present;
 #else
+    static_cast<void>(device);
     return true;
 #endif
 }
 
 // The fixed-scheme device of port n when it exists, else empty.
-std::string schemeDevice(int n) {
+std::string schemeDevice(int n, const DeviceRoots& roots) {
     for (const DeviceFamily& family : fixedScheme) {
         const int index = n - family.firstPort;
         if (index < 0 || index >= familySize) continue;
-        const std::string path = family.prefix + std::to_string(index);
+        const std::string name = family.name + std::to_string(index);
+        const std::string path = roots.dev + "/" + name;
         if (!isCharacterDevice(path)) return {};
-        if (family.needsUart && !uartPresent(index)) return {};
+        if (family.needsUart && !uartPresent(path, name, roots)) return {};
         return path;
     }
     return {};
@@ -143,20 +140,20 @@ std::string portDirectory() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     const std::string base =
         (config && config[0] == '/') ? std::string(config) : homeDirectory() + "/.config";
-    return base + "/VOSK/ports";
+    return base + "/" + companyKey + "/ports";
 }
 
 // A dangling link is no port: its number falls back to the fixed scheme, as enumeration does.
-std::string portDevicePath(int n) {
+std::string portDevicePath(int n, const DeviceRoots& roots) {
     if (n <= 0) return {};
     const std::map<int, std::string> links = portLinks();
     if (const auto link = links.find(n); link != links.end()) return link->second;
-    return schemeDevice(n);
+    return schemeDevice(n, roots);
 }
 
 // A number that a link gives is listed once, for the link, even when the fixed scheme's device
 // of that number exists too: the link is what opening that number reaches.
-void enumerateSerialPorts(std::vector<unsigned>& list) {
+void enumerateSerialPorts(std::vector<unsigned>& list, const DeviceRoots& roots) {
     list.clear();
     const std::map<int, std::string> links = portLinks();
     for (const auto& link : links)
@@ -164,7 +161,8 @@ void enumerateSerialPorts(std::vector<unsigned>& list) {
     for (const DeviceFamily& family : fixedScheme) {
         for (int index = 0; index < familySize; ++index) {
             const int n = family.firstPort + index;
-            if (links.count(n) == 0 && !schemeDevice(n).empty()) list.push_back(static_cast<unsigned>(n));
+            if (links.count(n) == 0 && !schemeDevice(n, roots).empty())
+                list.push_back(static_cast<unsigned>(n));
         }
     }
 }

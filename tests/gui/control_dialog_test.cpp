@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +34,7 @@
 #include "gui/dialog_units.h"
 #include "gui/program.h"
 #include "gui/tone_sequence_dialog.h"
+#include "support/device_tree.h"
 #include "support/emulated_timer.h"
 
 namespace {
@@ -123,19 +123,13 @@ protected:
         // The settings store takes its folder once per process; every test has its own.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            QString::fromStdString(home.path()));
-        enumerateSerialPorts(systemPorts);
+        machine.addDevice("ttyACM0");
     }
 
     void addPort(int number, const std::string& target = "/dev/null") {
         const std::filesystem::path directory = portDirectory();
         std::filesystem::create_directories(directory);
         std::filesystem::create_symlink(target, directory / ("com" + std::to_string(number)));
-    }
-
-    // True when the machine offers ports of its own beside the numbers the test links.
-    bool systemHasOtherPorts(const std::set<unsigned>& linked) const {
-        return std::any_of(systemPorts.begin(), systemPorts.end(),
-                           [&linked](unsigned port) { return linked.count(port) == 0; });
     }
 
     // The store as another run of the program sees it.
@@ -172,39 +166,38 @@ protected:
     }
 
     TempConfigHome home;
-    std::vector<unsigned> systemPorts;
+    // The machine's own serial ports: one USB adapter (COM65), whatever the test host has.
+    DeviceTree machine{home.path() + "/machine"};
     ModalOperator operatorAtBoxes;
 };
 
 TEST_F(ControlDialogTest, PortListIsSortedByTextAndSelectsTheSavedPortByNumber) {
-    if (systemHasOtherPorts({1, 2, 10})) GTEST_SKIP() << "the machine offers serial ports of its own";
     addPort(2);
     addPort(10);
     addPort(1);
     store()->setValue(QStringLiteral("Settings/COMPort"), 2);
 
-    ControlDialog dialog;
+    ControlDialog dialog(machine.roots());
     auto* list = child<QComboBox>(dialog, "portList");
-    EXPECT_EQ(entries(list), (QStringList{"COM1", "COM10", "COM2"}));
+    EXPECT_EQ(entries(list), (QStringList{"COM1", "COM10", "COM2", "COM65"}));
     EXPECT_EQ(list->currentText(), "COM2");
     EXPECT_EQ(dialog.selectedPortNumber(), 2);
-    EXPECT_EQ(list->itemData(1, Qt::ToolTipRole).toString(), QString::fromStdString(portDevicePath(10)));
+    EXPECT_EQ(list->itemData(1, Qt::ToolTipRole).toString(), "/dev/null");
     EXPECT_TRUE(operatorAtBoxes.boxes.empty());
 }
 
 TEST_F(ControlDialogTest, MissingSavedPortSelectsTheFirstEntryAndIsSavedAgain) {
-    if (systemHasOtherPorts({1, 3})) GTEST_SKIP() << "the machine offers serial ports of its own";
     addPort(3);
     addPort(1);
     {
         // Nothing stored yet: the start value 1 picks COM1.
-        ControlDialog dialog;
+        ControlDialog dialog(machine.roots());
         EXPECT_EQ(child<QComboBox>(dialog, "portList")->currentText(), "COM1");
         EXPECT_EQ(dialog.settings().comPort, 1);
     }
     store()->setValue(QStringLiteral("Settings/COMPort"), 7);
     {
-        ControlDialog dialog;
+        ControlDialog dialog(machine.roots());
         EXPECT_EQ(child<QComboBox>(dialog, "portList")->currentText(), "COM1");
         EXPECT_EQ(dialog.selectedPortNumber(), 1);
         // Only Connect takes the selection into the settings.
@@ -216,8 +209,8 @@ TEST_F(ControlDialogTest, MissingSavedPortSelectsTheFirstEntryAndIsSavedAgain) {
 }
 
 TEST_F(ControlDialogTest, NoSerialPortIsReportedAndTheWindowStillOpens) {
-    if (!systemPorts.empty()) GTEST_SKIP() << "the machine offers serial ports of its own";
-    ControlDialog dialog;
+    const DeviceTree bare(home.path() + "/bare");
+    ControlDialog dialog(bare.roots());
     ASSERT_EQ(operatorAtBoxes.texts(), QStringList{noPortsText});
     EXPECT_EQ(operatorAtBoxes.boxes[0].icon, QMessageBox::Warning);
     EXPECT_EQ(child<QComboBox>(dialog, "portList")->count(), 0);
@@ -225,11 +218,10 @@ TEST_F(ControlDialogTest, NoSerialPortIsReportedAndTheWindowStillOpens) {
 }
 
 TEST_F(ControlDialogTest, FailedConnectKeepsTheLinkButtonsDisabledAndStoresThePort) {
-    if (systemHasOtherPorts({1, 4})) GTEST_SKIP() << "the machine offers serial ports of its own";
     addPort(1);
     addPort(4);
     {
-        ControlDialog dialog;
+        ControlDialog dialog(machine.roots());
         EXPECT_TRUE(allEnabled(linkButtons(dialog), false));
         for (const char* always : {"connectButton", "portList", "quitButton"})
             EXPECT_TRUE(child<QWidget>(dialog, always)->isEnabled()) << always;
@@ -248,7 +240,7 @@ TEST_F(ControlDialogTest, FailedConnectKeepsTheLinkButtonsDisabledAndStoresThePo
         EXPECT_EQ(dialog.settings().comPort, 4);
     }
     // The destruction saved the port that Connect took.
-    ControlDialog again;
+    ControlDialog again(machine.roots());
     EXPECT_EQ(child<QComboBox>(again, "portList")->currentText(), "COM4");
 }
 
@@ -264,14 +256,14 @@ TEST_F(ControlDialogTest, StoredSettingsSurviveTwoLifetimesOfTheWindow) {
     }
     TimerSettings first;
     {
-        ControlDialog dialog;
+        ControlDialog dialog(machine.roots());
         first = dialog.settings();
         EXPECT_EQ(first.comPort, 3);
         EXPECT_EQ(first.audioFilePath, "/home/fox/sounds/sirene 2.wav");
         EXPECT_EQ(first.toneSequenceText, "1000,200,800,200");
         EXPECT_EQ(first.ringtoneFilePath, "/home/fox/tunes/fox.rtt");
     }
-    ControlDialog second;
+    ControlDialog second(machine.roots());
     EXPECT_EQ(second.settings().comPort, 3);
     EXPECT_EQ(second.settings().audioFilePath, first.audioFilePath);
     EXPECT_EQ(second.settings().toneSequenceText, first.toneSequenceText);
@@ -280,7 +272,7 @@ TEST_F(ControlDialogTest, StoredSettingsSurviveTwoLifetimesOfTheWindow) {
 }
 
 TEST_F(ControlDialogTest, QuitSavesThenClosesOnlyWhenTheFormPassesItsChecks) {
-    ControlDialog dialog;
+    ControlDialog dialog(machine.roots());
     showActive(dialog);
     auto* startupDelay = child<QLineEdit>(dialog, "startupDelayEdit");
     retype(startupDelay, "300");
@@ -317,7 +309,7 @@ TEST_F(ControlDialogTest, QuitSavesThenClosesOnlyWhenTheFormPassesItsChecks) {
 
 TEST_F(ControlDialogTest, EscapeClosesWithoutReadingTheFormAndTheSettingsAreStillSaved) {
     {
-        ControlDialog dialog;
+        ControlDialog dialog(machine.roots());
         showActive(dialog);
         auto* startupDelay = child<QLineEdit>(dialog, "startupDelayEdit");
         retype(startupDelay, "999");
@@ -332,7 +324,7 @@ TEST_F(ControlDialogTest, EscapeClosesWithoutReadingTheFormAndTheSettingsAreStil
 }
 
 TEST_F(ControlDialogTest, EnablingRulesFollowTheClicksOnTheForm) {
-    ControlDialog dialog;
+    ControlDialog dialog(machine.roots());
     showActive(dialog);
     const auto enabled = [&dialog](const char* name) { return child<QWidget>(dialog, name)->isEnabled(); };
     const std::vector<const char*> cycleControls{"cycleIdEdit",          "cycleIdLabel",
@@ -421,7 +413,7 @@ TEST_F(ControlDialogTest, EnablingRulesFollowTheClicksOnTheForm) {
 }
 
 TEST_F(ControlDialogTest, StepLengthIsRoundedWhenItsFieldIsLeft) {
-    ControlDialog dialog;
+    ControlDialog dialog(machine.roots());
     showActive(dialog);
     child<QRadioButton>(dialog, "cycledRadio")->click();
     auto* stepLength = child<QLineEdit>(dialog, "stepLengthEdit");
@@ -450,7 +442,7 @@ TEST_F(ControlDialogTest, StepLengthIsRoundedWhenItsFieldIsLeft) {
 }
 
 TEST_F(ControlDialogTest, CwTextIsTypedInCapitalsAndStopsAt31Characters) {
-    ControlDialog dialog;
+    ControlDialog dialog(machine.roots());
     showActive(dialog);
     child<QRadioButton>(dialog, "cwMessageRadio")->click();
     child<QCheckBox>(dialog, "autoIdCheck")->click();
@@ -492,7 +484,7 @@ TEST_F(ControlDialogTest, ToneSequenceEditorRefusesTextsOverItsLength) {
 
 TEST_F(ControlDialogTest, AudioEditSequenceRunsTheEditorWithTheStoredText) {
     store()->setValue(QStringLiteral("Settings/ToneSequence"), QStringLiteral("1000,200"));
-    ControlDialog dialog;
+    ControlDialog dialog(machine.roots());
     QString shown;
     operatorAtBoxes.onDialog = [&shown](QDialog& modal) {
         auto* editor = qobject_cast<ToneSequenceDialog*>(&modal);
@@ -512,7 +504,7 @@ TEST_F(ControlDialogTest, AudioEditSequenceRunsTheEditorWithTheStoredText) {
 }
 
 TEST_F(ControlDialogTest, WindowIsLaidOutInDialogUnitsWithNoTextCut) {
-    ControlDialog dialog;
+    ControlDialog dialog(machine.roots());
     const DialogBaseUnits base = dialogBaseUnits(dialogFont());
     const auto px = [](int units, int baseUnit, int per) { return (units * baseUnit + per / 2) / per; };
     EXPECT_EQ(dialog.size(), QSize(px(287, base.x, 4), px(301, base.y, 8)));
@@ -540,7 +532,7 @@ TEST_F(ControlDialogTest, WindowIsLaidOutInDialogUnitsWithNoTextCut) {
 }
 
 TEST_F(ControlDialogTest, AboutEntryOfTheWindowMenuRunsTheAboutBox) {
-    ControlDialog dialog;
+    ControlDialog dialog(machine.roots());
     EXPECT_EQ(dialog.contextMenuPolicy(), Qt::ActionsContextMenu);
     QAction* about = nullptr;
     for (QAction* action : dialog.actions())
@@ -576,7 +568,7 @@ TEST_F(ControlDialogTest, ConnectWakesIdentifiesAndShowsTheTimersSettings) {
     runner.start();
     addPort(2);
 
-    ControlDialog dialog;
+    ControlDialog dialog(machine.roots());
     auto* list = child<QComboBox>(dialog, "portList");
     list->setCurrentIndex(list->findData(5));
     child<QPushButton>(dialog, "connectButton")->click();

@@ -10,18 +10,6 @@
 
 namespace {
 
-TEST(FormInteger, AcceptsDecimalIntegersOnly) {
-    EXPECT_EQ(parseFormInteger("42"), 42);
-    EXPECT_EQ(parseFormInteger("  -7 "), -7);
-    EXPECT_EQ(parseFormInteger("+0"), 0);
-    EXPECT_EQ(parseFormInteger("\t600\t"), 600);
-    EXPECT_EQ(parseFormInteger("2147483647"), INT_MAX);
-    EXPECT_EQ(parseFormInteger("-2147483648"), INT_MIN);
-    for (const char* bad : {"", "   ", "-", "+", "12a", "a12", "1 2", "1.5", "0x10", "--1", "2147483648",
-                            "-2147483649", "99999999999999999999"})
-        EXPECT_FALSE(parseFormInteger(bad).has_value()) << '"' << bad << '"';
-}
-
 TEST(FormMessages, CarryTheBounds) {
     EXPECT_EQ(formatRangeMessage(1, 10), "Please enter an integer between 1 and 10.");
     EXPECT_EQ(formatRangeMessage(-16, 131071), "Please enter an integer between -16 and 131071.");

@@ -1,17 +1,16 @@
 // Port numbers: links of the per-user port directory, then the fixed device scheme.
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "core/link/port_numbers.h"
+#include "support/device_tree.h"
 #include "support/emulated_timer.h"
 
 namespace fs = std::filesystem;
@@ -38,16 +37,9 @@ private:
     std::optional<std::string> value_;
 };
 
-std::string schemePath(int n) {
-    if (n >= 1 && n <= 32) return "/dev/ttyS" + std::to_string(n - 1);
-    if (n >= 33 && n <= 64) return "/dev/ttyUSB" + std::to_string(n - 33);
-    if (n >= 65 && n <= 96) return "/dev/ttyACM" + std::to_string(n - 65);
-    return {};
-}
-
-std::vector<unsigned> enumerated() {
+std::vector<unsigned> enumerated(const DeviceRoots& roots) {
     std::vector<unsigned> list = {999};
-    enumerateSerialPorts(list);
+    enumerateSerialPorts(list, roots);
     return list;
 }
 
@@ -68,10 +60,12 @@ TEST(PortNumbers, PortDirectoryFollowsXdgConfigHome) {
 
 TEST(PortNumbers, LinksGiveNumbersAndComeFirst) {
     TempConfigHome home;
+    DeviceTree devices(home.path() + "/machine");
+    devices.addDevice("ttyS0");
+    devices.setUartType("ttyS0", 4);
+    devices.addDevice("ttyS7");
+    devices.setUartType("ttyS7", 4);
     const fs::path ports = portDirectory();
-    const std::vector<unsigned> withoutLinks = enumerated();
-    const std::string device8 = portDevicePath(8);
-    const std::string device11 = portDevicePath(11);
     fs::create_directories(ports);
 
     fs::create_symlink("/dev/null", ports / "com7");
@@ -82,59 +76,61 @@ TEST(PortNumbers, LinksGiveNumbersAndComeFirst) {
     fs::create_symlink("/dev/null", ports / "com");
     fs::create_symlink("/dev/null", ports / "comX");
     fs::create_symlink("/dev/null", ports / "com9.old");
+    fs::create_symlink("/dev/null", ports / "com+9");
     fs::create_symlink("/dev/null", ports / "com0");
     fs::create_symlink(home.path(), ports / "com10"); // a folder is no device
     std::ofstream(ports / "com11") << "not a link";
 
-    EXPECT_EQ(portDevicePath(7), "/dev/null");
-    EXPECT_EQ(portDevicePath(12), "/dev/zero");
-    EXPECT_EQ(portDevicePath(300), "/dev/zero");
+    const DeviceRoots& roots = devices.roots();
+    EXPECT_EQ(portDevicePath(7, roots), "/dev/null");
+    EXPECT_EQ(portDevicePath(12, roots), "/dev/zero");
+    EXPECT_EQ(portDevicePath(300, roots), "/dev/zero");
     // A dangling link, or a file that is no link, gives no port: the number stays the scheme's.
-    EXPECT_EQ(portDevicePath(8), device8);
-    EXPECT_EQ(portDevicePath(11), device11);
-    EXPECT_EQ(portDevicePath(0), "");
+    EXPECT_EQ(portDevicePath(8, roots), roots.dev + "/ttyS7");
+    EXPECT_EQ(portDevicePath(11, roots), "");
+    EXPECT_EQ(portDevicePath(9, roots), "");
+    EXPECT_EQ(portDevicePath(0, roots), "");
+    EXPECT_EQ(enumerated(roots), (std::vector<unsigned>{7, 12, 300, 1, 8}));
 
-    const std::vector<unsigned> list = enumerated();
-    ASSERT_GE(list.size(), 3u);
-    EXPECT_EQ(std::vector<unsigned>(list.begin(), list.begin() + 3), (std::vector<unsigned>{7, 12, 300}));
-    std::vector<unsigned> rest(list.begin() + 3, list.end());
-    std::vector<unsigned> expectedRest;
-    for (unsigned n : withoutLinks)
-        if (n != 7 && n != 12) expectedRest.push_back(n);
-    EXPECT_EQ(rest, expectedRest);
+    // A link over a fixed number replaces that device, and the number is listed once.
+    fs::create_symlink("/dev/null", ports / "com1");
+    EXPECT_EQ(portDevicePath(1, roots), "/dev/null");
+    EXPECT_EQ(enumerated(roots), (std::vector<unsigned>{1, 7, 12, 300, 8}));
 
     // A relative link is taken from the port directory.
     fs::create_symlink("../../../../../../../../dev/null", ports / "com13");
-    EXPECT_EQ(fs::canonical(portDevicePath(13)), fs::path("/dev/null"));
+    EXPECT_EQ(fs::canonical(portDevicePath(13, roots)), fs::path("/dev/null"));
 }
 
-TEST(PortNumbers, FixedSchemeAndNoDuplicates) {
+TEST(PortNumbers, FixedSchemeListsTheDevicesThatExist) {
     TempConfigHome home;
-    EXPECT_EQ(portDevicePath(-1), "");
-    EXPECT_EQ(portDevicePath(97), "");
-    for (int n = 1; n <= 96; ++n) {
-        const std::string path = portDevicePath(n);
-        // A number gives its device of the scheme, or nothing when that device is not there.
-        if (!path.empty()) {
-            EXPECT_EQ(path, schemePath(n));
-        }
-        if (!fs::exists(schemePath(n))) {
-            EXPECT_EQ(path, "") << n;
-        }
-    }
-    const std::vector<unsigned> list = enumerated();
-    for (unsigned n : list)
-        EXPECT_EQ(portDevicePath(static_cast<int>(n)), schemePath(static_cast<int>(n)));
-    EXPECT_TRUE(std::is_sorted(list.begin(), list.end()));
+    DeviceTree devices(home.path() + "/machine");
+    const DeviceRoots& roots = devices.roots();
+    EXPECT_EQ(enumerated(roots), std::vector<unsigned>{});
+    EXPECT_EQ(portDevicePath(1, roots), "");
 
-    // A link over a fixed number replaces that device, and the number is listed once.
-    fs::create_directories(portDirectory());
-    fs::create_symlink("/dev/null", fs::path(portDirectory()) / "com1");
-    EXPECT_EQ(portDevicePath(1), "/dev/null");
-    const std::vector<unsigned> linked = enumerated();
-    EXPECT_EQ(std::count(linked.begin(), linked.end(), 1u), 1);
-    EXPECT_EQ(linked.front(), 1u);
-    EXPECT_EQ(std::set<unsigned>(linked.begin(), linked.end()).size(), linked.size());
+    devices.addDevice("ttyS0");
+    devices.setUartType("ttyS0", 4);
+    devices.addDevice("ttyS1"); // a node the kernel has no UART for
+    devices.setUartType("ttyS1", 0);
+    devices.addDevice("ttyS31");
+    devices.setUartType("ttyS31", 4);
+    devices.addDevice("ttyUSB3");
+    devices.addDevice("ttyACM0", "/dev/zero");
+    devices.addDevice("ttyACM31");
+    devices.addDevice("ttyUSB32"); // beyond the family's 32 numbers
+    std::ofstream(roots.dev + "/ttyUSB5") << "no device";
+
+    EXPECT_EQ(enumerated(roots), (std::vector<unsigned>{1, 32, 36, 65, 96}));
+    EXPECT_EQ(portDevicePath(1, roots), roots.dev + "/ttyS0");
+    EXPECT_EQ(portDevicePath(2, roots), "");
+    EXPECT_EQ(portDevicePath(32, roots), roots.dev + "/ttyS31");
+    EXPECT_EQ(portDevicePath(36, roots), roots.dev + "/ttyUSB3");
+    EXPECT_EQ(portDevicePath(38, roots), "");
+    EXPECT_EQ(portDevicePath(65, roots), roots.dev + "/ttyACM0");
+    EXPECT_EQ(portDevicePath(96, roots), roots.dev + "/ttyACM31");
+    EXPECT_EQ(portDevicePath(97, roots), "");
+    EXPECT_EQ(portDevicePath(-1, roots), "");
 }
 
 TEST(PortNumbers, EmulatorRegistersAndRemovesItsLink) {
@@ -147,8 +143,8 @@ TEST(PortNumbers, EmulatorRegistersAndRemovesItsLink) {
         PtyRunner runner(timer, 7);
         EXPECT_EQ(fs::read_symlink(link), runner.devicePath());
         EXPECT_EQ(portDevicePath(7), runner.devicePath());
-        const std::vector<unsigned> list = enumerated();
-        EXPECT_EQ(std::count(list.begin(), list.end(), 7u), 1);
+        DeviceTree devices(home.path() + "/machine");
+        EXPECT_EQ(enumerated(devices.roots()), std::vector<unsigned>{7});
         // A number that a live device has is not taken over.
         TimerEmulator another;
         EXPECT_THROW(PtyRunner(another, 7), std::runtime_error);
