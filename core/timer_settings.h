@@ -5,21 +5,29 @@
 #include <cstdint>
 #include <string>
 
+// The modes are numbered as the form's radio groups number their buttons. A form whose group
+// has no button checked, or a refused number, holds a value outside the names; every encoder
+// copes with it.
+enum class TransmitMode { continuous, cycled, sequenced };
+enum class AudioMode { singleTone, cwMessage, soundEffect, waveFile, toneSequence, ringtone };
+// "100 %" and "50 %".
+enum class OutputLevel { full, half };
+
 struct TimerSettings {
     int transmitterCount = 5;
     int stepLength = 60;  // seconds
     int startupDelay = 0; // minutes
     int cycleId = 1;
-    int transmitMode = 0; // 0 Continuous, 1 Cycled, 2 Sequenced
-    int audioMode = 0;    // 0 Single Tone, 1 CW, 2 Sound Effect, 3 Wave File, 4 Tone Sequence, 5 Ringtone
+    TransmitMode transmitMode = TransmitMode::continuous;
+    AudioMode audioMode = AudioMode::singleTone;
     int soundEffect = 0;
     std::string cwText;
     int autoShutdown = 0;    // minutes
     int toneFrequency = 800; // Hz
     bool keyed = false;
     bool autoId = true;
-    int cwSpeed = 12;    // WPM
-    int outputLevel = 1; // 0 = "100 %", 1 = "50 %"
+    int cwSpeed = 12; // WPM
+    OutputLevel outputLevel = OutputLevel::half;
     int tableLength = 0; // samples
     int recoveryBeaconDelay = 0;
     int comPort = 1;

@@ -37,47 +37,96 @@ const FieldInfo& infoOf(FormField field) {
     return fieldInfo[static_cast<std::size_t>(field)];
 }
 
-// The integer fields of the record; check boxes are handled apart since they are flags.
-template <typename Settings> auto intMember(FormField field, Settings& s) -> decltype(&s.stepLength) {
+// Every field but the CW text as the number its control shows: modes and the sound
+// effect as indexes, check boxes as 0 or 1.
+int fieldValue(FormField field, const TimerSettings& s) {
     switch (field) {
     case FormField::transmitterCount:
-        return &s.transmitterCount;
+        return s.transmitterCount;
     case FormField::stepLength:
-        return &s.stepLength;
+        return s.stepLength;
     case FormField::startupDelay:
-        return &s.startupDelay;
+        return s.startupDelay;
     case FormField::cycleId:
-        return &s.cycleId;
+        return s.cycleId;
     case FormField::transmitMode:
-        return &s.transmitMode;
+        return static_cast<int>(s.transmitMode);
     case FormField::audioMode:
-        return &s.audioMode;
+        return static_cast<int>(s.audioMode);
     case FormField::soundEffect:
-        return &s.soundEffect;
+        return s.soundEffect;
     case FormField::autoShutdown:
-        return &s.autoShutdown;
+        return s.autoShutdown;
     case FormField::toneFrequency:
-        return &s.toneFrequency;
-    case FormField::cwSpeed:
-        return &s.cwSpeed;
-    case FormField::outputLevel:
-        return &s.outputLevel;
-    case FormField::tableLength:
-        return &s.tableLength;
-    case FormField::recoveryBeaconDelay:
-        return &s.recoveryBeaconDelay;
-    case FormField::cwText:
+        return s.toneFrequency;
     case FormField::keyed:
+        return s.keyed ? 1 : 0;
     case FormField::autoId:
+        return s.autoId ? 1 : 0;
+    case FormField::cwSpeed:
+        return s.cwSpeed;
+    case FormField::outputLevel:
+        return static_cast<int>(s.outputLevel);
+    case FormField::tableLength:
+        return s.tableLength;
+    case FormField::recoveryBeaconDelay:
+        return s.recoveryBeaconDelay;
+    case FormField::cwText:
         break;
     }
-    return nullptr;
+    return 0;
 }
 
-template <typename Settings> auto flagMember(FormField field, Settings& s) -> decltype(&s.keyed) {
-    if (field == FormField::keyed) return &s.keyed;
-    if (field == FormField::autoId) return &s.autoId;
-    return nullptr;
+void setFieldValue(FormField field, TimerSettings& s, int value) {
+    switch (field) {
+    case FormField::transmitterCount:
+        s.transmitterCount = value;
+        return;
+    case FormField::stepLength:
+        s.stepLength = value;
+        return;
+    case FormField::startupDelay:
+        s.startupDelay = value;
+        return;
+    case FormField::cycleId:
+        s.cycleId = value;
+        return;
+    case FormField::transmitMode:
+        s.transmitMode = static_cast<TransmitMode>(value);
+        return;
+    case FormField::audioMode:
+        s.audioMode = static_cast<AudioMode>(value);
+        return;
+    case FormField::soundEffect:
+        s.soundEffect = value;
+        return;
+    case FormField::autoShutdown:
+        s.autoShutdown = value;
+        return;
+    case FormField::toneFrequency:
+        s.toneFrequency = value;
+        return;
+    case FormField::keyed:
+        s.keyed = value != 0;
+        return;
+    case FormField::autoId:
+        s.autoId = value != 0;
+        return;
+    case FormField::cwSpeed:
+        s.cwSpeed = value;
+        return;
+    case FormField::outputLevel:
+        s.outputLevel = static_cast<OutputLevel>(value);
+        return;
+    case FormField::tableLength:
+        s.tableLength = value;
+        return;
+    case FormField::recoveryBeaconDelay:
+        s.recoveryBeaconDelay = value;
+        return;
+    case FormField::cwText:
+        return;
+    }
 }
 
 std::string replaceAll(std::string_view pattern, std::string_view marker, const std::string& value) {
@@ -128,10 +177,7 @@ FormCheck takeFormField(FormField field, std::string_view text, TimerSettings& s
     }
     const std::optional<int> value = parseInteger(text);
     if (!value) return failure(field, std::string(FormText::notAnInteger));
-    if (bool* flag = flagMember(field, settings))
-        *flag = *value != 0;
-    else
-        *intMember(field, settings) = *value;
+    setFieldValue(field, settings, *value);
     const IntRange range = formFieldRange(field);
     if (*value < range.min || *value > range.max)
         return failure(field, formatRangeMessage(range.min, range.max));
@@ -148,8 +194,7 @@ FormCheck takeForm(const std::function<std::string(FormField)>& textOf, TimerSet
 
 std::string formFieldText(FormField field, const TimerSettings& settings) {
     if (field == FormField::cwText) return settings.cwText;
-    if (const bool* flag = flagMember(field, settings)) return *flag ? "1" : "0";
-    return std::to_string(*intMember(field, settings));
+    return std::to_string(fieldValue(field, settings));
 }
 
 int roundStepLength(int stepLength) {
@@ -159,20 +204,20 @@ int roundStepLength(int stepLength) {
 }
 
 TransmitModeEnables transmitModeEnables(const TimerSettings& settings) {
-    return {settings.transmitMode == 1, settings.transmitMode == 2};
+    return {settings.transmitMode == TransmitMode::cycled, settings.transmitMode == TransmitMode::sequenced};
 }
 
 AudioModeEnables audioModeEnables(const TimerSettings& settings) {
-    const int mode = settings.audioMode;
+    const AudioMode mode = settings.audioMode;
     AudioModeEnables e{};
-    e.toneFrequency = mode == 0 || mode == 1;
-    e.cwText = mode == 1 && !settings.autoId;
-    e.cwControls = mode == 1;
-    e.soundEffect = mode == 2;
-    e.loadSound = mode == 3;
-    e.toneSequenceButton = mode == 4;
-    e.loadRingtone = mode == 5;
-    e.outputLevel = mode != 2 && mode != 3;
+    e.toneFrequency = mode == AudioMode::singleTone || mode == AudioMode::cwMessage;
+    e.cwText = mode == AudioMode::cwMessage && !settings.autoId;
+    e.cwControls = mode == AudioMode::cwMessage;
+    e.soundEffect = mode == AudioMode::soundEffect;
+    e.loadSound = mode == AudioMode::waveFile;
+    e.toneSequenceButton = mode == AudioMode::toneSequence;
+    e.loadRingtone = mode == AudioMode::ringtone;
+    e.outputLevel = mode != AudioMode::soundEffect && mode != AudioMode::waveFile;
     return e;
 }
 

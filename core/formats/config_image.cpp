@@ -38,11 +38,19 @@ constexpr std::uint8_t cycled = 0x01;
 constexpr std::uint8_t sequenced = 0x03;
 } // namespace TransmitBits
 
-// The audio mode is one bit of the mode byte, indexed by audioMode.
+// The audio mode is one bit of the mode byte, indexed by the audio mode.
 constexpr std::array<std::uint8_t, 6> audioBit{0x10, 0x40, 0x80, 0x20, 0x08, 0x04};
 // The firmware tests the audio bits in this order, so a byte with several set plays the
 // first of them; reading follows the same order.
-constexpr std::array<int, 6> audioTestOrder{0, 3, 1, 2, 4, 5};
+constexpr std::array<AudioMode, 6> audioTestOrder{AudioMode::singleTone,   AudioMode::waveFile,
+                                                  AudioMode::cwMessage,    AudioMode::soundEffect,
+                                                  AudioMode::toneSequence, AudioMode::ringtone};
+
+std::uint8_t audioBitOf(AudioMode mode) {
+    // A mode the form would have refused plays a single tone, the firmware's own default.
+    const auto index = static_cast<std::size_t>(mode);
+    return index < audioBit.size() ? audioBit[index] : audioBit[0];
+}
 
 constexpr int stepUnitSeconds = 10;
 constexpr std::uint8_t trimMask = 0x1F;
@@ -56,22 +64,23 @@ std::uint8_t low8(unsigned value) {
 
 } // namespace
 
-std::uint8_t encodeModeByte(int transmitMode, int audioMode) {
+std::uint8_t encodeModeByte(TransmitMode transmitMode, AudioMode audioMode) {
     std::uint8_t transmit = TransmitBits::continuous;
-    if (transmitMode == 1) transmit = TransmitBits::cycled;
-    if (transmitMode == 2) transmit = TransmitBits::sequenced;
-    const std::uint8_t audio = audioMode >= 1 && audioMode <= 5 ? audioBit[audioMode] : audioBit[0];
-    return static_cast<std::uint8_t>(transmit | audio);
+    if (transmitMode == TransmitMode::cycled) transmit = TransmitBits::cycled;
+    if (transmitMode == TransmitMode::sequenced) transmit = TransmitBits::sequenced;
+    return static_cast<std::uint8_t>(transmit | audioBitOf(audioMode));
 }
 
-void decodeModeByte(std::uint8_t modeByte, int& transmitMode, int& audioMode) {
+void decodeModeByte(std::uint8_t modeByte, TransmitMode& transmitMode, AudioMode& audioMode) {
     // Bit 1 alone is not a mode of its own: it reads as continuous.
     if ((modeByte & TransmitBits::cycled) == 0)
-        transmitMode = 0;
+        transmitMode = TransmitMode::continuous;
+    else if ((modeByte & TransmitBits::mask) == TransmitBits::sequenced)
+        transmitMode = TransmitMode::sequenced;
     else
-        transmitMode = (modeByte & TransmitBits::mask) == TransmitBits::sequenced ? 2 : 1;
-    for (int mode : audioTestOrder) {
-        if (modeByte & audioBit[mode]) {
+        transmitMode = TransmitMode::cycled;
+    for (AudioMode mode : audioTestOrder) {
+        if (modeByte & audioBitOf(mode)) {
             audioMode = mode;
             return;
         }
@@ -81,7 +90,7 @@ void decodeModeByte(std::uint8_t modeByte, int& transmitMode, int& audioMode) {
 void ConfigImage::decode(TimerSettings& settings, int clockHz) const {
     decodeModeByte(bytes[ConfigByte::mode], settings.transmitMode, settings.audioMode);
     const std::uint8_t options = bytes[ConfigByte::options];
-    settings.outputLevel = (options & OptionBit::halfOutput) ? 1 : 0;
+    settings.outputLevel = (options & OptionBit::halfOutput) ? OutputLevel::half : OutputLevel::full;
     settings.keyed = (options & OptionBit::keyed) != 0;
     settings.autoId = (options & OptionBit::autoId) != 0;
     settings.startupDelay = bytes[ConfigByte::startupDelay];
@@ -112,7 +121,7 @@ ConfigBlock encodeConfigBlock(const TimerSettings& settings, int clockHz) {
     ConfigBlock block{};
     block[ConfigByte::mode] = encodeModeByte(settings.transmitMode, settings.audioMode);
     std::uint8_t options = 0;
-    if (settings.outputLevel == 1) options |= OptionBit::halfOutput;
+    if (settings.outputLevel == OutputLevel::half) options |= OptionBit::halfOutput;
     if (settings.keyed) options |= OptionBit::keyed;
     if (settings.autoId) options |= OptionBit::autoId;
     block[ConfigByte::options] = options;

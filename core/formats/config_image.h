@@ -19,5 +19,6 @@ struct ConfigImage {
 };
 
 ConfigBlock encodeConfigBlock(const TimerSettings& settings, int clockHz);
-std::uint8_t encodeModeByte(int transmitMode, int audioMode);
-void decodeModeByte(std::uint8_t modeByte, int& transmitMode, int& audioMode);
+std::uint8_t encodeModeByte(TransmitMode transmitMode, AudioMode audioMode);
+// A byte without an audio bit leaves audioMode as it was.
+void decodeModeByte(std::uint8_t modeByte, TransmitMode& transmitMode, AudioMode& audioMode);

@@ -344,7 +344,7 @@ TEST_F(ControlDialogTest, EnablingRulesFollowTheClicksOnTheForm) {
     EXPECT_TRUE(enabled("autoShutdownEdit"));
 
     child<QRadioButton>(dialog, "cycledRadio")->click();
-    EXPECT_EQ(dialog.settings().transmitMode, 1);
+    EXPECT_EQ(dialog.settings().transmitMode, TransmitMode::cycled);
     EXPECT_TRUE(cycleEnabled(true));
     EXPECT_FALSE(enabled("transmitSequenceButton"));
     child<QRadioButton>(dialog, "sequencedRadio")->click();
@@ -554,11 +554,11 @@ TEST_F(ControlDialogTest, AboutEntryOfTheWindowMenuRunsTheAboutBox) {
 TEST_F(ControlDialogTest, ConnectWakesIdentifiesAndShowsTheTimersSettings) {
     TimerEmulator emulator(TimerEmulator::Model::Pic684, 64, 2, 1);
     TimerSettings inTimer;
-    inTimer.transmitMode = 1;
+    inTimer.transmitMode = TransmitMode::cycled;
     inTimer.cycleId = 3;
     inTimer.transmitterCount = 4;
     inTimer.stepLength = 120;
-    inTimer.audioMode = 1;
+    inTimer.audioMode = AudioMode::cwMessage;
     inTimer.autoId = false;
     const ConfigBlock block = encodeConfigBlock(inTimer, 8000000);
     std::copy(block.begin(), block.end(), emulator.parameterMemory().begin() + TimerMemoryMap::configAddress);

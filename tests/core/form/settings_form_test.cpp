@@ -54,7 +54,8 @@ TEST(FormField, RangesAreCheckedWithTheirMessage) {
             const FormCheck check = takeFormField(field, std::to_string(outside), s);
             EXPECT_FALSE(check.ok);
             EXPECT_EQ(check.field, field);
-            EXPECT_EQ(check.message, formatRangeMessage(range.min, range.max));
+            EXPECT_EQ(check.message, "Please enter an integer between " + std::to_string(range.min) +
+                                         " and " + std::to_string(range.max) + ".");
         }
     }
     // An out-of-range number stays in the field.
@@ -95,7 +96,7 @@ TEST(Form, ExchangeStopsAtTheFirstFailure) {
     typed.stepLength = 120;
     typed.startupDelay = 3;
     typed.cycleId = 99; // fails here
-    typed.transmitMode = 2;
+    typed.transmitMode = TransmitMode::sequenced;
     typed.cwText = "CQ";
     typed.recoveryBeaconDelay = 4;
     std::vector<FormField> asked;
@@ -145,33 +146,42 @@ TEST(StepLength, RoundsToTensOnLeavingTheField) {
 
 TEST(EnablingRules, TransmitMode) {
     TimerSettings s;
-    auto enables = [&](int mode) {
+    auto enables = [&](TransmitMode mode) {
         s.transmitMode = mode;
         const TransmitModeEnables e = transmitModeEnables(s);
         return std::pair{e.cycleControls, e.sequenceButton};
     };
-    EXPECT_EQ(enables(0), std::pair(false, false));
-    EXPECT_EQ(enables(1), std::pair(true, false));
-    EXPECT_EQ(enables(2), std::pair(false, true));
+    EXPECT_EQ(enables(TransmitMode::continuous), std::pair(false, false));
+    EXPECT_EQ(enables(TransmitMode::cycled), std::pair(true, false));
+    EXPECT_EQ(enables(TransmitMode::sequenced), std::pair(false, true));
 }
 
 TEST(EnablingRules, AudioMode) {
-    for (bool autoId : {false, true}) {
-        for (int mode = 0; mode <= 5; ++mode) {
-            SCOPED_TRACE(std::to_string(mode) + (autoId ? " auto-id" : ""));
-            TimerSettings s;
-            s.audioMode = mode;
-            s.autoId = autoId;
-            const AudioModeEnables e = audioModeEnables(s);
-            EXPECT_EQ(e.toneFrequency, mode <= 1);
-            EXPECT_EQ(e.cwText, mode == 1 && !autoId);
-            EXPECT_EQ(e.cwControls, mode == 1);
-            EXPECT_EQ(e.soundEffect, mode == 2);
-            EXPECT_EQ(e.loadSound, mode == 3);
-            EXPECT_EQ(e.toneSequenceButton, mode == 4);
-            EXPECT_EQ(e.loadRingtone, mode == 5);
-            EXPECT_EQ(e.outputLevel, mode != 2 && mode != 3);
-        }
+    // Columns: tone frequency, CW text, CW controls, sound effect, load sound, tone sequence,
+    // load ringtone, output level.
+    struct Row {
+        AudioMode mode;
+        bool autoId;
+        std::array<bool, 8> enabled;
+    };
+    const Row table[] = {
+        {AudioMode::singleTone, false, {1, 0, 0, 0, 0, 0, 0, 1}},
+        {AudioMode::cwMessage, false, {1, 1, 1, 0, 0, 0, 0, 1}},
+        {AudioMode::cwMessage, true, {1, 0, 1, 0, 0, 0, 0, 1}},
+        {AudioMode::soundEffect, false, {0, 0, 0, 1, 0, 0, 0, 0}},
+        {AudioMode::waveFile, false, {0, 0, 0, 0, 1, 0, 0, 0}},
+        {AudioMode::toneSequence, false, {0, 0, 0, 0, 0, 1, 0, 1}},
+        {AudioMode::ringtone, true, {0, 0, 0, 0, 0, 0, 1, 1}},
+    };
+    for (const Row& row : table) {
+        TimerSettings s;
+        s.audioMode = row.mode;
+        s.autoId = row.autoId;
+        const AudioModeEnables e = audioModeEnables(s);
+        const std::array<bool, 8> enabled{e.toneFrequency, e.cwText,     e.cwControls,
+                                          e.soundEffect,   e.loadSound,  e.toneSequenceButton,
+                                          e.loadRingtone,  e.outputLevel};
+        EXPECT_EQ(enabled, row.enabled) << static_cast<int>(row.mode) << (row.autoId ? " auto-id" : "");
     }
 }
 

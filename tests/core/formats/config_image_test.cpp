@@ -71,40 +71,49 @@ TEST(UnitConversions, SpeedsAndDotLengths) {
     EXPECT_EQ(wpmToDotMs(0), 0);
 }
 
+constexpr TransmitMode transmitModes[] = {TransmitMode::continuous, TransmitMode::cycled,
+                                          TransmitMode::sequenced};
+constexpr AudioMode audioModes[] = {AudioMode::singleTone, AudioMode::cwMessage,    AudioMode::soundEffect,
+                                    AudioMode::waveFile,   AudioMode::toneSequence, AudioMode::ringtone};
+
 TEST(ModeByte, EncodesEachTransmitAndAudioMode) {
     const std::uint8_t transmitBits[] = {0x00, 0x01, 0x03};
     const std::uint8_t audioBits[] = {0x10, 0x40, 0x80, 0x20, 0x08, 0x04};
     for (int t = 0; t < 3; ++t) {
         for (int a = 0; a < 6; ++a) {
-            const std::uint8_t mode = encodeModeByte(t, a);
+            const std::uint8_t mode = encodeModeByte(transmitModes[t], audioModes[a]);
             EXPECT_EQ(mode, transmitBits[t] | audioBits[a]) << t << "," << a;
-            int readTransmit = -1, readAudio = -1;
+            TransmitMode readTransmit = TransmitMode::continuous;
+            AudioMode readAudio = AudioMode::ringtone;
             decodeModeByte(mode, readTransmit, readAudio);
-            EXPECT_EQ(readTransmit, t);
-            EXPECT_EQ(readAudio, a);
+            EXPECT_EQ(readTransmit, transmitModes[t]);
+            EXPECT_EQ(readAudio, audioModes[a]);
         }
     }
     // Values the form would have refused still give a mode the timer knows.
-    EXPECT_EQ(encodeModeByte(3, 6), 0x10);
-    EXPECT_EQ(encodeModeByte(-1, -1), 0x10);
+    EXPECT_EQ(encodeModeByte(static_cast<TransmitMode>(3), static_cast<AudioMode>(6)), 0x10);
+    EXPECT_EQ(encodeModeByte(static_cast<TransmitMode>(-1), static_cast<AudioMode>(-1)), 0x10);
 }
 
 TEST(ModeByte, ReadingRules) {
-    auto read = [](std::uint8_t mode, int audioBefore = 3) {
-        int transmit = -1, audio = audioBefore;
+    auto read = [](std::uint8_t mode, AudioMode audioBefore = AudioMode::waveFile) {
+        TransmitMode transmit = static_cast<TransmitMode>(-1);
+        AudioMode audio = audioBefore;
         decodeModeByte(mode, transmit, audio);
         return std::pair{transmit, audio};
     };
-    EXPECT_EQ(read(0x12).first, 0); // bit 1 alone is continuous
-    EXPECT_EQ(read(0x11).first, 1);
-    EXPECT_EQ(read(0x13).first, 2);
-    EXPECT_EQ(read(0x30, 2).second, 0);        // 0x10 and 0x20: Single Tone wins
-    EXPECT_EQ(read(0x60).second, 3);           // 0x20 before 0x40
-    EXPECT_EQ(read(0xC0).second, 1);           // 0x40 before 0x80
-    EXPECT_EQ(read(0x88).second, 2);           // 0x80 before 0x08
-    EXPECT_EQ(read(0x0C).second, 4);           // 0x08 before 0x04
-    EXPECT_EQ(read(0x03, 4), std::pair(2, 4)); // no audio bit: the audio mode stays
-    EXPECT_EQ(read(0x00, 5), std::pair(0, 5));
+    EXPECT_EQ(read(0x12).first, TransmitMode::continuous); // bit 1 alone
+    EXPECT_EQ(read(0x11).first, TransmitMode::cycled);
+    EXPECT_EQ(read(0x13).first, TransmitMode::sequenced);
+    EXPECT_EQ(read(0x30, AudioMode::soundEffect).second, AudioMode::singleTone); // 0x10 and 0x20
+    EXPECT_EQ(read(0x60).second, AudioMode::waveFile);                           // 0x20 before 0x40
+    EXPECT_EQ(read(0xC0).second, AudioMode::cwMessage);                          // 0x40 before 0x80
+    EXPECT_EQ(read(0x88).second, AudioMode::soundEffect);                        // 0x80 before 0x08
+    EXPECT_EQ(read(0x0C).second, AudioMode::toneSequence);                       // 0x08 before 0x04
+    // No audio bit: the audio mode stays.
+    EXPECT_EQ(read(0x03, AudioMode::toneSequence),
+              std::pair(TransmitMode::sequenced, AudioMode::toneSequence));
+    EXPECT_EQ(read(0x00, AudioMode::ringtone), std::pair(TransmitMode::continuous, AudioMode::ringtone));
 }
 
 TEST(ConfigBlock, StartValuesGiveTheKnownBlock) {
@@ -114,9 +123,9 @@ TEST(ConfigBlock, StartValuesGiveTheKnownBlock) {
 
 TEST(ConfigBlock, FieldEncodings) {
     TimerSettings s;
-    s.transmitMode = 2;
-    s.audioMode = 4;
-    s.outputLevel = 0;
+    s.transmitMode = TransmitMode::sequenced;
+    s.audioMode = AudioMode::toneSequence;
+    s.outputLevel = OutputLevel::full;
     s.keyed = true;
     s.autoId = false;
     s.startupDelay = 255;
@@ -140,7 +149,7 @@ TEST(ConfigBlock, FieldEncodings) {
     EXPECT_EQ(encodeConfigBlock(s, clock8)[9], 0x10);
     s.oscillatorTune = 15;
     EXPECT_EQ(encodeConfigBlock(s, clock8)[9], 0x0F);
-    s.outputLevel = 1;
+    s.outputLevel = OutputLevel::half;
     s.keyed = false;
     s.autoId = true;
     EXPECT_EQ(encodeConfigBlock(s, clock8)[1], 0x05);
@@ -174,9 +183,9 @@ TEST(ConfigImage, DecodesEachField) {
          {8, 30},    {9, 0x1C},  {10, 255}, {11, 9},   {12, 0xAA}, {13, 0x10}, {14, 0x27}, {15, 0},
          {16, 0x81}, {31, 0x7F}, {32, 'C'}, {33, 'Q'}, {34, 0},    {35, 'X'}});
     image.decode(s, clock8);
-    EXPECT_EQ(s.transmitMode, 1);
-    EXPECT_EQ(s.audioMode, 1);
-    EXPECT_EQ(s.outputLevel, 1);
+    EXPECT_EQ(s.transmitMode, TransmitMode::cycled);
+    EXPECT_EQ(s.audioMode, AudioMode::cwMessage);
+    EXPECT_EQ(s.outputLevel, OutputLevel::half);
     EXPECT_TRUE(s.keyed);
     EXPECT_FALSE(s.autoId);
     EXPECT_EQ(s.startupDelay, 17);
@@ -224,8 +233,8 @@ TEST(ConfigImage, ErasedMemory) {
     erased.bytes.fill(0xFF);
     TimerSettings s;
     erased.decode(s, clock8);
-    EXPECT_EQ(s.transmitMode, 2);
-    EXPECT_EQ(s.audioMode, 0);
+    EXPECT_EQ(s.transmitMode, TransmitMode::sequenced);
+    EXPECT_EQ(s.audioMode, AudioMode::singleTone);
     EXPECT_EQ(s.stepLength, 2550);
     EXPECT_EQ(s.cycleId, 256);
     EXPECT_EQ(s.toneFrequency, 7834);
@@ -247,9 +256,9 @@ TEST(ConfigImage, FormValuesSurviveEncodeAndDecode) {
     for (int clockHz : {clock8, clock10}) {
         for (int variant = 0; variant < 6; ++variant) {
             TimerSettings s;
-            s.transmitMode = variant % 3;
-            s.audioMode = variant;
-            s.outputLevel = variant % 2;
+            s.transmitMode = transmitModes[variant % 3];
+            s.audioMode = audioModes[variant];
+            s.outputLevel = variant % 2 ? OutputLevel::half : OutputLevel::full;
             s.keyed = variant & 1;
             s.autoId = variant & 2;
             s.startupDelay = 40 * variant;

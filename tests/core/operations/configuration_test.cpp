@@ -40,15 +40,15 @@ TimerSettings operatorForm() {
     form.stepLength = 90;
     form.startupDelay = 12;
     form.cycleId = 4;
-    form.transmitMode = 1;
-    form.audioMode = 1;
+    form.transmitMode = TransmitMode::cycled;
+    form.audioMode = AudioMode::cwMessage;
     form.cwText = "CQ DE MOE";
     form.autoShutdown = 45;
     form.toneFrequency = 1234;
     form.keyed = true;
     form.autoId = false;
     form.cwSpeed = 18;
-    form.outputLevel = 0;
+    form.outputLevel = OutputLevel::full;
     form.tableLength = 10000;
     form.recoveryBeaconDelay = 3;
     return form;
@@ -118,7 +118,7 @@ TEST(Configuration, ReadUsesTheIdentifiedClock) {
     EXPECT_EQ(timer.settings.toneSequenceText, "800,10");
     EXPECT_EQ(timer.settings.cwSpeed, 21);
     // The rest of the memory was never written.
-    EXPECT_EQ(timer.settings.transmitMode, 2);
+    EXPECT_EQ(timer.settings.transmitMode, TransmitMode::sequenced);
     EXPECT_EQ(timer.settings.cycleId, 256);
     EXPECT_EQ(timer.settings.cwText, std::string(31, '\xFF'));
 }
