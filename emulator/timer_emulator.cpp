@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr std::uint8_t erasedByte = 0xFF;
 constexpr auto configImageSize = static_cast<std::size_t>(TimerMemoryMap::imageLength);
 constexpr int addressBytesPerUpload = 3;
 constexpr std::uint8_t trimSignBit = 0x10;
@@ -47,8 +46,8 @@ std::uint8_t noiseFor(std::uint8_t byte) {
 TimerEmulator::TimerEmulator(Model model, int memoryKiB, int firmwareMajor, int firmwareMinor)
     : model_(model), memoryKiB_(memoryCodeFor(memoryKiB) != 0 ? memoryKiB : 0), firmwareMajor_(firmwareMajor),
       firmwareMinor_(firmwareMinor) {
-    parameter_.fill(erasedByte);
-    external_.assign(static_cast<std::size_t>(memoryKiB_) * bytesPerKiB, erasedByte);
+    parameter_.fill(TimerMemoryMap::erasedByte);
+    external_.assign(static_cast<std::size_t>(memoryKiB_) * bytesPerKiB, TimerMemoryMap::erasedByte);
 }
 
 std::array<std::uint8_t, 2> TimerEmulator::identityBytes() const {

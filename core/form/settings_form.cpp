@@ -167,6 +167,10 @@ std::string formatLengthMessage(int max) {
 }
 
 FormCheck takeFormField(FormField field, std::string_view text, TimerSettings& settings) {
+    // The table length is the timer's own record of its sound sample, in a read-only field:
+    // the form shows it and never takes it, so a value out of the form's range (a timer
+    // with a damaged length) cannot stop every later reading of the form.
+    if (field == FormField::tableLength) return {};
     if (field == FormField::cwText) {
         // The edit stops typing at 31 characters; only a read-back text can be longer,
         // and it stays so the operator can see and shorten it.

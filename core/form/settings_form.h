@@ -80,7 +80,8 @@ struct FormCheck {
 
 // Takes one field, given as the text of its control (indexes and check boxes as
 // decimal numbers), into settings with the form's checks. A non-integer leaves the field
-// unchanged; an out-of-range integer or a too-long text is stored and reported.
+// unchanged; an out-of-range integer or a too-long text is stored and reported. The table
+// length is shown only: it is never taken and never fails.
 FormCheck takeFormField(FormField field, std::string_view text, TimerSettings& settings);
 // Takes every field in the exchange order, stopping at the first failure: the fields
 // before it keep their new values, the ones after it their old ones.

@@ -107,14 +107,7 @@ std::optional<std::string> applySettings(const std::vector<SettingsAssignment>& 
             texts[*field] = *field == FormField::cwText ? upperCase(value) : value;
         }
     }
-    // The table length is the timer's own record of its sound sample, never written by a
-    // configuration write: a value out of the form's range (an erased timer holds
-    // 16777215) must not stop the write, nor is there a way to give it another value.
-    const int tableLength = settings.tableLength;
-    const IntRange tableRange = formFieldRange(FormField::tableLength);
-    texts[FormField::tableLength] = std::to_string(std::clamp(tableLength, tableRange.min, tableRange.max));
     const FormCheck check = takeForm([&texts](FormField field) { return texts[field]; }, settings);
-    settings.tableLength = tableLength;
     if (!check.ok) return check.message;
     if (tune) {
         const auto value = parseInteger(*tune);

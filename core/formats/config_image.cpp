@@ -87,7 +87,26 @@ void decodeModeByte(std::uint8_t modeByte, TransmitMode& transmitMode, AudioMode
     }
 }
 
+bool ConfigImage::settingsStored() const {
+    const auto block = bytes.begin() + TimerMemoryMap::configAddress;
+    return !std::all_of(block, block + TimerMemoryMap::configLength,
+                        [](std::uint8_t b) { return b == TimerMemoryMap::erasedByte; });
+}
+
 void ConfigImage::decode(TimerSettings& settings, int clockHz) const {
+    // A timer that never received a sound holds erased cells as its length: it has no table.
+    const int soundLength = TimerMemoryMap::soundLengthAddress;
+    const bool noSound = std::all_of(bytes.begin() + soundLength,
+                                     bytes.begin() + soundLength + TimerMemoryMap::soundLengthLength,
+                                     [](std::uint8_t b) { return b == TimerMemoryMap::erasedByte; });
+    settings.tableLength =
+        noSound ? 0 : bytes[soundLength] + 256 * bytes[soundLength + 1] + 65536 * bytes[soundLength + 2];
+    std::copy_n(bytes.begin() + TimerMemoryMap::transmitSequenceAddress,
+                TimerMemoryMap::transmitSequenceLength, settings.transmitSequence.begin());
+    // Erased cells are no settings: decoded, they would fill the form with values it refuses
+    // (255 transmitters, cycle ID 256) behind controls the operator cannot reach.
+    if (!settingsStored()) return;
+
     decodeModeByte(bytes[ConfigByte::mode], settings.transmitMode, settings.audioMode);
     const std::uint8_t options = bytes[ConfigByte::options];
     settings.outputLevel = (options & OptionBit::halfOutput) ? OutputLevel::half : OutputLevel::full;
@@ -107,11 +126,6 @@ void ConfigImage::decode(TimerSettings& settings, int clockHz) const {
     // A dot of no length has no speed: the speed shown stays as it was.
     if (bytes[ConfigByte::dotLength] != 0) settings.cwSpeed = dotMsToWpm(bytes[ConfigByte::dotLength]);
     settings.recoveryBeaconDelay = bytes[ConfigByte::recoveryBeaconDelay];
-
-    const int soundLength = TimerMemoryMap::soundLengthAddress;
-    settings.tableLength = bytes[soundLength] + 256 * bytes[soundLength + 1] + 65536 * bytes[soundLength + 2];
-    std::copy_n(bytes.begin() + TimerMemoryMap::transmitSequenceAddress,
-                TimerMemoryMap::transmitSequenceLength, settings.transmitSequence.begin());
     settings.cwText = decodeCwMessage(bytes.data() + TimerMemoryMap::cwMessageAddress);
     settings.toneSequenceText =
         formatToneSequenceText(bytes.data() + TimerMemoryMap::toneSequenceAddress, clockHz);

@@ -14,8 +14,12 @@ struct ConfigImage {
     std::array<std::uint8_t, TimerMemoryMap::imageLength> bytes{};
 
     // Replaces the image-backed fields of settings; audioMode and cwSpeed keep their
-    // values where the image has none for them.
+    // values where the image has none for them. A timer that never had settings written
+    // gives only its table length and transmit sequence: the fields of the configuration
+    // block, the CW text and the tone sequence keep their values.
     void decode(TimerSettings& settings, int clockHz) const;
+    // False for a timer whose configuration block was never written (all cells erased).
+    bool settingsStored() const;
 };
 
 ConfigBlock encodeConfigBlock(const TimerSettings& settings, int clockHz);

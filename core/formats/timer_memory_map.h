@@ -18,4 +18,6 @@ inline constexpr std::uint8_t ringtoneAddress = 128;
 inline constexpr std::uint8_t ringtoneLength = 128;
 inline constexpr int imageLength = 128;
 inline constexpr int parameterMemorySize = 256;
+// What a cell holds that was never written.
+inline constexpr std::uint8_t erasedByte = 0xFF;
 } // namespace TimerMemoryMap

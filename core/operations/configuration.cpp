@@ -23,6 +23,7 @@ bool readConfiguration(OperationContext& op) {
     image.decode(op.settings, op.session.clockHz());
     op.view.showForm(op.settings);
     op.view.updateModeControls(op.settings);
+    if (!image.settingsStored()) op.panel.showMessage(ConfigurationText::noSettingsStored);
     op.panel.playInformationSound();
     return true;
 }

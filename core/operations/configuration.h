@@ -7,6 +7,7 @@ namespace ConfigurationText {
 inline constexpr const char* commandFailed = "Error Writing a command to the controller";
 inline constexpr const char* readFailed = "Error when reading the configuration";
 inline constexpr const char* writeFailed = "Error in setting configuration";
+inline constexpr const char* noSettingsStored = "No settings stored in the timer yet";
 } // namespace ConfigurationText
 
 namespace CwMessageText {
@@ -18,7 +19,8 @@ inline constexpr const char* writeFailed = "Error in downloading CW Message";
 // Pause after the apply command, while the timer takes the new settings.
 inline constexpr int applyWaitMs = 3000;
 
-// True when the whole image arrived and replaced the image-backed settings.
+// True when the whole image arrived and replaced the image-backed settings. A timer that
+// was never written keeps the form's values, and the operator is told so.
 bool readConfiguration(OperationContext& op);
 // True when the configuration block and the CW message were written; the apply command
 // follows a written configuration block even when the CW message failed.

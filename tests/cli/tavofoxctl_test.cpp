@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "cli/commands.h"
-#include "core/formats/config_image.h"
 #include "support/emulated_timer.h"
+#include "support/golden.h"
 
 namespace {
 
@@ -27,10 +27,7 @@ CtlResult tavofoxctl(std::vector<std::string> args) {
 
 // A timer that has been programmed once with the program's start values.
 void programDefaults(TimerEmulator& timer) {
-    const ConfigBlock block = encodeConfigBlock(TimerSettings{}, 8000000);
-    auto& memory = timer.parameterMemory();
-    std::copy(block.begin(), block.end(), memory.begin());
-    std::fill(memory.begin() + 13, memory.begin() + 128, 0);
+    loadGoldenImage(timer, "programmed_without_sound.hex");
 }
 
 std::string valueOf(const std::string& text, const std::string& key) {
@@ -121,19 +118,24 @@ TEST_F(TavofoxctlTest, FailedCheckWritesNothing) {
     EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().applyCount; }), 0);
 }
 
-TEST_F(TavofoxctlTest, ErasedTimerIsProgrammedOnceItsOutOfRangeValuesAreGiven) {
+TEST_F(TavofoxctlTest, TimerNeverWrittenReadsAsTheStartValuesAndTakesOneKey) {
     timer.with([](TimerEmulator& e) { e.parameterMemory().fill(0xFF); });
-    CtlResult run = tavofoxctl({"--port", port(), "write"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Please enter an integer between 1 and 10.\n");
-    // The table length of an erased timer (16777215) is out of the form's range too, but a
-    // configuration write neither writes it nor lets anyone give it another value.
-    run = tavofoxctl({"--port", port(), "write", "transmitterCount=5", "stepLength=60", "cycleId=1",
-                      "toneFrequency=800", "cwText="});
+    CtlResult run = tavofoxctl({"--port", port(), "read"});
     ASSERT_EQ(run.status, 0) << run.err;
-    const CtlResult read = tavofoxctl({"--port", port(), "read"});
-    EXPECT_EQ(valueOf(read.out, "cycleId"), "1");
-    EXPECT_EQ(valueOf(read.out, "tableLength"), "16777215");
+    EXPECT_EQ(run.err, "No settings stored in the timer yet\n");
+    EXPECT_EQ(run.out, "transmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=0\n"
+                       "audioMode=0\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
+                       "cwSpeed=12\noutputLevel=1\ntableLength=0\nrecoveryBeaconDelay=0\noscillatorTune=0\n"
+                       "transmitSequence=FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF\ntoneSequenceText=\n");
+
+    run = tavofoxctl({"--port", port(), "write", "cycleId=2"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto memory = timer.with([](TimerEmulator& e) { return e.parameterMemory(); });
+    const std::vector<std::uint8_t> block(memory.begin(), memory.begin() + 13);
+    EXPECT_EQ(block, (std::vector<std::uint8_t>{0x10, 0x05, 0, 6, 1, 5, 0x24, 0x1A, 0, 0, 100, 0, 0}));
+    run = tavofoxctl({"--port", port(), "read"});
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(valueOf(run.out, "cycleId"), "2");
 }
 
 TEST_F(TavofoxctlTest, UsageErrorsNeverReachTheTimer) {

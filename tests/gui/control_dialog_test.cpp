@@ -26,8 +26,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/formats/config_image.h"
-#include "core/formats/cw_message.h"
 #include "core/link/port_numbers.h"
 #include "gui/about_dialog.h"
 #include "gui/control_dialog.h"
@@ -36,6 +34,7 @@
 #include "gui/tone_sequence_dialog.h"
 #include "support/device_tree.h"
 #include "support/emulated_timer.h"
+#include "support/golden.h"
 
 namespace {
 
@@ -553,17 +552,7 @@ TEST_F(ControlDialogTest, AboutEntryOfTheWindowMenuRunsTheAboutBox) {
 // The one test that wakes a timer for real: 3.2 s of the timer's start-up waits.
 TEST_F(ControlDialogTest, ConnectWakesIdentifiesAndShowsTheTimersSettings) {
     TimerEmulator emulator(TimerEmulator::Model::Pic684, 64, 2, 1);
-    TimerSettings inTimer;
-    inTimer.transmitMode = TransmitMode::cycled;
-    inTimer.cycleId = 3;
-    inTimer.transmitterCount = 4;
-    inTimer.stepLength = 120;
-    inTimer.audioMode = AudioMode::cwMessage;
-    inTimer.autoId = false;
-    const ConfigBlock block = encodeConfigBlock(inTimer, 8000000);
-    std::copy(block.begin(), block.end(), emulator.parameterMemory().begin() + TimerMemoryMap::configAddress);
-    const CwMessageBlock cw = encodeCwMessage("CQ FOX");
-    std::copy(cw.begin(), cw.end(), emulator.parameterMemory().begin() + TimerMemoryMap::cwMessageAddress);
+    loadGoldenImage(emulator, "cycled_cw_without_sound.hex");
     PtyRunner runner(emulator, 5);
     runner.start();
     addPort(2);
@@ -585,16 +574,24 @@ TEST_F(ControlDialogTest, ConnectWakesIdentifiesAndShowsTheTimersSettings) {
     EXPECT_EQ(child<QLineEdit>(dialog, "cwTextEdit")->text(), "CQ FOX");
     EXPECT_TRUE(child<QLineEdit>(dialog, "cwTextEdit")->isEnabled());
 
+    // A timer without a sound has no table.
+    EXPECT_EQ(child<QLineEdit>(dialog, "tableLengthEdit")->text(), "0");
+
     // Retrieve reads the timer again.
-    inTimer.cycleId = 7;
-    const ConfigBlock changed = encodeConfigBlock(inTimer, 8000000);
-    runner.withEmulator([&changed](TimerEmulator& e) {
-        std::copy(changed.begin(), changed.end(),
-                  e.parameterMemory().begin() + TimerMemoryMap::configAddress);
-    });
+    runner.withEmulator([](TimerEmulator& e) { e.parameterMemory()[4] = 6; }); // cycle ID 7
     child<QPushButton>(dialog, "retrieveButton")->click();
     EXPECT_EQ(child<QLineEdit>(dialog, "cycleIdEdit")->text(), "7");
     EXPECT_EQ(dialog.settings().cycleId, 7);
+
+    // A timer that was never written: the form keeps what it shows, and says why.
+    runner.withEmulator([](TimerEmulator& e) { e.parameterMemory().fill(0xFF); });
+    child<QPushButton>(dialog, "retrieveButton")->click();
+    EXPECT_EQ(operatorAtBoxes.texts(), QStringList{"No settings stored in the timer yet"});
+    EXPECT_EQ(child<QLineEdit>(dialog, "cycleIdEdit")->text(), "7");
+    EXPECT_EQ(child<QLineEdit>(dialog, "cwTextEdit")->text(), "CQ FOX");
+    EXPECT_TRUE(child<QRadioButton>(dialog, "cycledRadio")->isChecked());
+    EXPECT_EQ(child<QLineEdit>(dialog, "tableLengthEdit")->text(), "0");
+    operatorAtBoxes.boxes.clear();
 
     child<QPushButton>(dialog, "syncButton")->click();
     EXPECT_EQ(operatorAtBoxes.texts(),
@@ -620,6 +617,12 @@ TEST_F(ControlDialogTest, ConnectWakesIdentifiesAndShowsTheTimersSettings) {
     EXPECT_EQ(operatorAtBoxes.texts(), QStringList{portInUseText});
     EXPECT_FALSE(dialog.session().connected());
     EXPECT_TRUE(allEnabled(linkButtons(dialog), false));
+
+    // Every value the timers gave passes the form's checks: QUIT closes the window.
+    operatorAtBoxes.boxes.clear();
+    child<QPushButton>(dialog, "quitButton")->click();
+    EXPECT_TRUE(operatorAtBoxes.boxes.empty()) << operatorAtBoxes.texts().join('|').toStdString();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
 
 } // namespace

@@ -39,7 +39,6 @@ TEST(FormField, RangesAreCheckedWithTheirMessage) {
         {FormField::autoId, {0, 1}},
         {FormField::cwSpeed, {5, 30}},
         {FormField::outputLevel, {0, 1}},
-        {FormField::tableLength, {0, 131071}},
         {FormField::recoveryBeaconDelay, {0, 255}},
     };
     for (auto [field, range] : ranges) {
@@ -57,6 +56,13 @@ TEST(FormField, RangesAreCheckedWithTheirMessage) {
             EXPECT_EQ(check.message, "Please enter an integer between " + std::to_string(range.min) +
                                          " and " + std::to_string(range.max) + ".");
         }
+    }
+    // The table length is shown only: no number fails, none is taken.
+    for (const char* shown : {"-1", "131072", "16777215", "x"}) {
+        TimerSettings s;
+        s.tableLength = 10000;
+        EXPECT_TRUE(takeFormField(FormField::tableLength, shown, s).ok) << shown;
+        EXPECT_EQ(s.tableLength, 10000);
     }
     // An out-of-range number stays in the field.
     TimerSettings s;

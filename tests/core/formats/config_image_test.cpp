@@ -228,10 +228,24 @@ TEST(ConfigImage, TrimAndDotLengthBytes) {
     EXPECT_EQ(s.cwSpeed, 17);
 }
 
-TEST(ConfigImage, ErasedMemory) {
+TEST(ConfigImage, TimerNeverWrittenKeepsTheSettings) {
     ConfigImage erased;
     erased.bytes.fill(0xFF);
+    EXPECT_FALSE(erased.settingsStored());
     TimerSettings s;
+    s.cycleId = 3;
+    s.cwText = "MOE";
+    s.toneSequenceText = "800,10,1200,10";
+    s.tableLength = 500;
+    TimerSettings expected = s;
+    expected.tableLength = 0; // no sound either
+    expected.transmitSequence.fill(0xFF);
+    erased.decode(s, clock8);
+    EXPECT_EQ(s, expected);
+
+    // One written cell makes the block a configuration, decoded as it stands.
+    erased.bytes[12] = 0;
+    EXPECT_TRUE(erased.settingsStored());
     erased.decode(s, clock8);
     EXPECT_EQ(s.transmitMode, TransmitMode::sequenced);
     EXPECT_EQ(s.audioMode, AudioMode::singleTone);
@@ -240,16 +254,20 @@ TEST(ConfigImage, ErasedMemory) {
     EXPECT_EQ(s.toneFrequency, 7834);
     EXPECT_EQ(s.oscillatorTune, -1);
     EXPECT_EQ(s.cwSpeed, 5);
-    EXPECT_EQ(s.tableLength, 0xFFFFFF);
+    EXPECT_EQ(s.tableLength, 0);
     // No zero byte in the CW block: the text ends after the longest writable text.
     EXPECT_EQ(s.cwText, std::string(31, '\xFF'));
     std::string sixteenPairs;
     for (int k = 0; k < 16; ++k)
         sixteenPairs += (k ? "," : "") + std::string("7834,255");
     EXPECT_EQ(s.toneSequenceText, sixteenPairs);
-
     erased.decode(s, clock10);
     EXPECT_EQ(s.toneFrequency, 9792);
+
+    // A length of two erased cells out of three is a length.
+    erased.bytes[15] = 0;
+    erased.decode(s, clock8);
+    EXPECT_EQ(s.tableLength, 0xFFFF);
 }
 
 TEST(ConfigImage, FormValuesSurviveEncodeAndDecode) {

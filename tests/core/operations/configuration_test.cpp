@@ -7,9 +7,6 @@
 #include <string>
 
 #include "core/form/settings_form.h"
-#include "core/formats/config_image.h"
-#include "core/formats/cw_message.h"
-#include "core/formats/tone_sequence.h"
 #include "core/operations/configuration.h"
 #include "core/operations/tone_sequence_edit.h"
 #include "support/emulated_timer.h"
@@ -44,10 +41,10 @@ TimerSettings operatorForm() {
     form.audioMode = AudioMode::cwMessage;
     form.cwText = "CQ DE MOE";
     form.autoShutdown = 45;
-    form.toneFrequency = 1234;
+    form.toneFrequency = 1000;
     form.keyed = true;
     form.autoId = false;
-    form.cwSpeed = 18;
+    form.cwSpeed = 20;
     form.outputLevel = OutputLevel::full;
     form.tableLength = 10000;
     form.recoveryBeaconDelay = 3;
@@ -71,13 +68,12 @@ TEST(Configuration, WriteThenReadGivesTheSameForm) {
     EXPECT_EQ(timer.panel.events[0], "readForm");
     EXPECT_EQ(tail(timer.panel.events, 3), (std::vector<std::string>{"sleep 3000", "info", "wait-"}));
     const Memory memory = memoryOf(timer);
-    TimerSettings expected = form;
-    expected.oscillatorTune = -4;
-    const ConfigBlock block = encodeConfigBlock(expected, timer.session.clockHz());
-    EXPECT_EQ(cells(memory, 0, 13), std::vector<std::uint8_t>(block.begin(), block.end()));
-    EXPECT_EQ(memory[9], 0x1C);
-    const CwMessageBlock cw = encodeCwMessage("CQ DE MOE");
-    EXPECT_EQ(cells(memory, 32, 32), std::vector<std::uint8_t>(cw.begin(), cw.end()));
+    // Cycled and CW; keyed; 1000 Hz = 8366 units; trim -4 in five bits; 20 WPM = 60 ms dots.
+    EXPECT_EQ(cells(memory, 0, 13),
+              (std::vector<std::uint8_t>{0x41, 0x02, 12, 9, 3, 6, 0xAE, 0x20, 45, 0x1C, 60, 3, 0}));
+    std::vector<std::uint8_t> cw{'C', 'Q', ' ', 'D', 'E', ' ', 'M', 'O', 'E'};
+    cw.resize(32, 0);
+    EXPECT_EQ(cells(memory, 32, 32), cw);
     EXPECT_EQ(countersOf(timer).applyCount, 1);
 
     // Another session of the program, starting from its start values, reads it back.
@@ -121,6 +117,21 @@ TEST(Configuration, ReadUsesTheIdentifiedClock) {
     EXPECT_EQ(timer.settings.transmitMode, TransmitMode::sequenced);
     EXPECT_EQ(timer.settings.cycleId, 256);
     EXPECT_EQ(timer.settings.cwText, std::string(31, '\xFF'));
+}
+
+TEST(Configuration, TimerNeverWrittenKeepsTheFormAndSaysSo) {
+    EmulatedTimer timer; // every cell erased
+    timer.settings.cycleId = 4;
+    timer.settings.cwText = "MOE";
+    timer.settings.toneSequenceText = "800,10,1200,10";
+    TimerSettings expected = timer.settings;
+    expected.transmitSequence.fill(0xFF);
+    expected.comPort = timer.panel.port; // the wake takes the selected port
+    EXPECT_TRUE(readConfiguration(timer.operation));
+    EXPECT_EQ(timer.settings, expected);
+    EXPECT_EQ(tail(timer.panel.events, 4),
+              (std::vector<std::string>{"showForm", "modes", "message No settings stored in the timer yet",
+                                        "info"}));
 }
 
 TEST(Configuration, SilentTimerLeavesTheSettingsAlone) {
