@@ -1,9 +1,10 @@
 #include "cli/commands.h"
 
+#include <array>
+#include <exception>
 #include <fstream>
 #include <iostream>
 #include <ostream>
-#include <sstream>
 
 #include "cli/transmit_commands.h"
 #include "core/decimal.h"
@@ -25,6 +26,10 @@ constexpr const char* usageText = "usage: tavofoxctl ports\n"
                                   "       tavofoxctl --port N transmit-sequence SECONDS:KIND ...\n"
                                   "       tavofoxctl --port N tune [--write]\n";
 constexpr const char* noIdentity = "The timer did not identify itself";
+constexpr const char* unexpectedFailure = "unexpected failure";
+// A settings file is a page of text: anything that cannot be read whole within this (a
+// folder, a device that never ends, a read error) is refused before the timer is woken.
+constexpr std::size_t settingsFileLimit = std::size_t{1} << 20;
 
 struct UsageError {
     std::string message;
@@ -42,6 +47,20 @@ int listPorts(std::ostream& out) {
     for (unsigned n : ports)
         out << "COM" << n << '\t' << portDevicePath(static_cast<int>(n)) << '\n';
     return ExitStatus::ok;
+}
+
+std::string readSettingsFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) throw UsageError{"cannot read " + path};
+    std::string content;
+    std::array<char, 65536> buffer;
+    while (file) {
+        file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        content.append(buffer.data(), static_cast<std::size_t>(file.gcount()));
+        if (content.size() > settingsFileLimit) throw UsageError{path + ": larger than 1 MiB"};
+    }
+    if (file.bad()) throw UsageError{"cannot read " + path};
+    return content;
 }
 
 // One timer on one port, reached as the window's Connect reaches it.
@@ -97,11 +116,8 @@ int TimerCommandLine::write(const std::vector<std::string>& rest) {
         std::string error;
         if (rest[i] == "--from") {
             if (i + 1 >= rest.size()) throw UsageError{"--from needs a file"};
-            std::ifstream file(rest[++i], std::ios::binary);
-            if (!file) throw UsageError{"cannot read " + rest[i]};
-            std::stringstream content;
-            content << file.rdbuf();
-            auto lines = parseSettingsFile(content.str(), error);
+            const std::string content = readSettingsFile(rest[++i]);
+            auto lines = parseSettingsFile(content, error);
             if (!lines) throw UsageError{rest[i] + ": " + error};
             assignments.insert(assignments.end(), lines->begin(), lines->end());
         } else if (auto assignment = parseAssignment(rest[i], error)) {
@@ -194,6 +210,12 @@ int runTavofoxctl(const std::vector<std::string>& args, std::istream& in, std::o
         return usage(err, e.message);
     } catch (const CSerialException& e) {
         err << e.message() << '\n';
+        return ExitStatus::failed;
+    } catch (const std::exception& e) {
+        err << "tavofoxctl: " << e.what() << '\n';
+        return ExitStatus::failed;
+    } catch (...) {
+        err << "tavofoxctl: " << unexpectedFailure << '\n';
         return ExitStatus::failed;
     }
 }

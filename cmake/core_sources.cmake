@@ -10,6 +10,7 @@ set(TAVOFOX_CORE_SOURCES
   core/formats/cw_message.cpp
   core/formats/tone_sequence.cpp
   core/formats/transmit_sequence.cpp
+  core/formats/utf8.cpp
   core/form/settings_form.cpp
   core/form/settings_text.cpp
   core/form/transmit_sequence_form.cpp

@@ -36,16 +36,15 @@ const QString portEntryFormat = QStringLiteral("COM%1");
 const QStringList soundEffects{QStringLiteral("Sirene"), QStringLiteral("Effect 2")};
 
 // The CW text edit: letters become capitals as they are typed. The timer keys one byte per
-// character, so only characters that fit one byte are taken.
+// character, so only the characters of the form's CW rule are taken.
 class CapitalsValidator : public QValidator {
 public:
     using QValidator::QValidator;
 
     State validate(QString& input, int&) const override {
         for (QChar& c : input) {
-            if (c.unicode() > 0xFF) return Invalid;
-            const QChar capital = c.toUpper();
-            if (capital.unicode() <= 0xFF) c = capital;
+            if (!cwCharacterAllowed(c.unicode())) return Invalid;
+            c = QChar(static_cast<char16_t>(cwCapital(c.unicode())));
         }
         return Acceptable;
     }

@@ -201,6 +201,18 @@ std::string formFieldText(FormField field, const TimerSettings& settings) {
     return std::to_string(fieldValue(field, settings));
 }
 
+bool cwCharacterAllowed(char32_t c) {
+    return (c >= U' ' && c <= U'~') || (c >= U'\u00A0' && c <= U'\u00FF');
+}
+
+char32_t cwCapital(char32_t c) {
+    // Latin-1 has the capitals of its small letters 0x20 below them, except for the
+    // division sign's place; ß and ÿ have no capital within it.
+    if (c >= U'a' && c <= U'z') return c - 0x20;
+    if (c >= U'\u00E0' && c <= U'\u00FE' && c != U'\u00F7') return c - 0x20;
+    return c;
+}
+
 int roundStepLength(int stepLength) {
     const long long tens = (static_cast<long long>(stepLength) + 5) / 10;
     const long long rounded = std::clamp(tens * 10, 10LL, static_cast<long long>(INT_MAX / 10 * 10));

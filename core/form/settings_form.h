@@ -89,6 +89,11 @@ FormCheck takeForm(const std::function<std::string(FormField)>& textOf, TimerSet
 // The text a control shows for a field (indexes and flags as decimal numbers).
 std::string formFieldText(FormField field, const TimerSettings& settings);
 
+// The CW text takes the characters the timer can key, one byte each: printable Latin-1,
+// no control characters. Letters become capitals as they are typed.
+bool cwCharacterAllowed(char32_t c);
+char32_t cwCapital(char32_t c);
+
 // The step length as rounded when its field is left: nearest ten, at least 10.
 int roundStepLength(int stepLength);
 

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdio>
 #include <map>
 
 #include "core/decimal.h"
 #include "core/form/settings_form.h"
+#include "core/formats/utf8.h"
 
 namespace {
 
@@ -15,6 +15,18 @@ constexpr std::string_view oscillatorTuneKey = "oscillatorTune";
 constexpr std::string_view transmitSequenceKey = "transmitSequence";
 constexpr std::string_view toneSequenceTextKey = "toneSequenceText";
 constexpr IntRange oscillatorTuneRange{-16, 15};
+
+namespace SettingsTextError {
+constexpr std::string_view notAnAssignment = "expected key=value: ";
+constexpr std::string_view unknownKey = "unknown setting: ";
+constexpr std::string_view line = "line ";
+constexpr std::string_view notUtf8 = "not UTF-8 text";
+constexpr std::string_view notKeyable = "the timer keys printable Latin-1 characters only, not ";
+} // namespace SettingsTextError
+
+// A line of a file can be anything, a whole binary file even: it is shown cut short, on one
+// line of its own.
+constexpr std::size_t quotedCharacters = 80;
 
 // Form fields the timer keeps in its configuration image (the sound effect choice is not).
 bool imageBacked(FormField field) {
@@ -41,9 +53,48 @@ std::string hexBytes(const std::array<std::uint8_t, 16>& bytes) {
     return text;
 }
 
-std::string upperCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+// In quotes, at most 80 characters of UTF-8 text, control characters shown as '?'.
+std::string quoted(std::string_view text) {
+    std::string shown = "\"";
+    std::size_t characters = 0;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool continuation = (byte & 0xC0) == 0x80;
+        if (!continuation && ++characters > quotedCharacters) break;
+        shown += byte < 0x20 || byte == 0x7F ? '?' : c;
+    }
+    shown += '"';
+    if (characters > quotedCharacters) shown += "...";
+    return shown;
+}
+
+std::string keyed(std::string_view key, std::string_view message) {
+    return std::string(key) + ": " + std::string(message);
+}
+
+std::string codePoint(char32_t c) {
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(c));
+    return text;
+}
+
+// The console's CW text: UTF-8 in, the timer's one-byte characters out, letters as capitals
+// as the window's CW edit makes them. Nothing, and the reason in problem, for a character
+// the window would not take.
+std::optional<std::string> cwTextFromUtf8(std::string_view value, std::string& problem) {
+    const std::optional<std::u32string> characters = decodeUtf8(value);
+    if (!characters) {
+        problem = SettingsTextError::notUtf8;
+        return std::nullopt;
+    }
+    std::string text;
+    for (char32_t c : *characters) {
+        if (!cwCharacterAllowed(c)) {
+            problem = std::string(SettingsTextError::notKeyable) + codePoint(c);
+            return std::nullopt;
+        }
+        text += static_cast<char>(cwCapital(c));
+    }
     return text;
 }
 
@@ -54,8 +105,11 @@ std::string formatSettingsText(const TimerSettings& settings) {
     auto line = [&text](std::string_view key, const std::string& value) {
         text.append(key).append("=").append(value).append("\n");
     };
-    for (FormField field : formExchangeOrder)
-        if (imageBacked(field)) line(formFieldKey(field), formFieldText(field, settings));
+    for (FormField field : formExchangeOrder) {
+        if (!imageBacked(field)) continue;
+        const std::string value = formFieldText(field, settings);
+        line(formFieldKey(field), field == FormField::cwText ? latin1ToUtf8(value) : value);
+    }
     line(oscillatorTuneKey, std::to_string(settings.oscillatorTune));
     line(transmitSequenceKey, hexBytes(settings.transmitSequence));
     line(toneSequenceTextKey, settings.toneSequenceText);
@@ -66,12 +120,12 @@ std::optional<SettingsAssignment> parseAssignment(std::string_view line, std::st
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     const auto equals = line.find('=');
     if (equals == std::string_view::npos) {
-        error = "expected key=value: " + std::string(line);
+        error = std::string(SettingsTextError::notAnAssignment) + quoted(line);
         return std::nullopt;
     }
     SettingsAssignment assignment{std::string(line.substr(0, equals)), std::string(line.substr(equals + 1))};
     if (!knownKey(assignment.key)) {
-        error = "unknown setting: " + assignment.key;
+        error = std::string(SettingsTextError::unknownKey) + quoted(assignment.key);
         return std::nullopt;
     }
     return assignment;
@@ -80,13 +134,16 @@ std::optional<SettingsAssignment> parseAssignment(std::string_view line, std::st
 std::optional<std::vector<SettingsAssignment>> parseSettingsFile(std::string_view content,
                                                                  std::string& error) {
     std::vector<SettingsAssignment> assignments;
-    while (!content.empty()) {
+    for (int number = 1; !content.empty(); ++number) {
         const auto end = content.find('\n');
-        std::string_view line = content.substr(0, end);
+        const std::string_view line = content.substr(0, end);
         content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
-        if (line.find_first_not_of(" \t\r") == std::string_view::npos || line.front() == '#') continue;
+        if (std::all_of(line.begin(), line.end(), isBlank) || line.front() == '#') continue;
         auto assignment = parseAssignment(line, error);
-        if (!assignment) return std::nullopt;
+        if (!assignment) {
+            error = std::string(SettingsTextError::line) + std::to_string(number) + ": " + error;
+            return std::nullopt;
+        }
         assignments.push_back(std::move(*assignment));
     }
     return assignments;
@@ -103,17 +160,24 @@ std::optional<std::string> applySettings(const std::vector<SettingsAssignment>& 
         if (key == oscillatorTuneKey) {
             tune = value;
         } else if (auto field = formFieldFromKey(key)) {
-            // The form's CW edit turns typed letters into capitals; so does the console.
-            texts[*field] = *field == FormField::cwText ? upperCase(value) : value;
+            if (*field != FormField::cwText) {
+                texts[*field] = value;
+                continue;
+            }
+            std::string problem;
+            std::optional<std::string> cwText = cwTextFromUtf8(value, problem);
+            if (!cwText) return keyed(key, problem);
+            texts[*field] = std::move(*cwText);
         }
     }
     const FormCheck check = takeForm([&texts](FormField field) { return texts[field]; }, settings);
-    if (!check.ok) return check.message;
+    if (!check.ok) return keyed(formFieldKey(check.field), check.message);
     if (tune) {
         const auto value = parseInteger(*tune);
-        if (!value) return std::string(FormText::notAnInteger);
+        if (!value) return keyed(oscillatorTuneKey, FormText::notAnInteger);
         if (*value < oscillatorTuneRange.min || *value > oscillatorTuneRange.max)
-            return formatRangeMessage(oscillatorTuneRange.min, oscillatorTuneRange.max);
+            return keyed(oscillatorTuneKey,
+                         formatRangeMessage(oscillatorTuneRange.min, oscillatorTuneRange.max));
         settings.oscillatorTune = static_cast<std::int8_t>(*value);
     }
     return std::nullopt;

@@ -103,19 +103,51 @@ TEST_F(TavofoxctlTest, SecondTimerIsProgrammedFromTheFirstOnesFile) {
     second.stop();
 }
 
-TEST_F(TavofoxctlTest, FailedCheckWritesNothing) {
+TEST_F(TavofoxctlTest, RefusedValueNamesItsKeyAndWritesNothing) {
     const int blocksBefore = timer.with([](TimerEmulator& e) { return e.counters().writeBlocks; });
-    CtlResult run = tavofoxctl({"--port", port(), "write", "cycleId=11"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Please enter an integer between 1 and 10.\n");
-    run = tavofoxctl({"--port", port(), "write", "cwText=ABCDEFGHIJKLMNOPQRSTUVWXYZ012345"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Please enter no more than 31 characters.\n");
-    run = tavofoxctl({"--port", port(), "write", "oscillatorTune=16"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Please enter an integer between -16 and 15.\n");
+    const std::pair<std::string, std::string> cases[] = {
+        {"cycleId=11", "cycleId: Please enter an integer between 1 and 10.\n"},
+        {"transmitterCount=255", "transmitterCount: Please enter an integer between 1 and 10.\n"},
+        {"stepLength=6O", "stepLength: Please enter an integer.\n"},
+        {"cwText=ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", "cwText: Please enter no more than 31 characters.\n"},
+        {"cwText=\u00c4\u03a9", "cwText: the timer keys printable Latin-1 characters only, not U+03A9\n"},
+        {"cwText=CQ\tDE", "cwText: the timer keys printable Latin-1 characters only, not U+0009\n"},
+        {"cwText=\xC4", "cwText: not UTF-8 text\n"},
+        {"oscillatorTune=16", "oscillatorTune: Please enter an integer between -16 and 15.\n"},
+    };
+    for (const auto& [assignment, message] : cases) {
+        const CtlResult run = tavofoxctl({"--port", port(), "write", assignment});
+        EXPECT_EQ(run.status, 1) << assignment;
+        EXPECT_EQ(run.err, message) << assignment;
+    }
     EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().writeBlocks; }), blocksBefore);
     EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().applyCount; }), 0);
+}
+
+TEST_F(TavofoxctlTest, CwTextIsUtf8OnTheConsoleAndLatin1InTheTimer) {
+    timer.with([](TimerEmulator& e) {
+        const std::uint8_t umlauts[] = {0xC4, 0xD6, 0xDC, 0};
+        std::copy(std::begin(umlauts), std::end(umlauts), e.parameterMemory().begin() + 32);
+    });
+    const CtlResult read = tavofoxctl({"--port", port(), "read"});
+    ASSERT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(valueOf(read.out, "cwText"), "\u00c4\u00d6\u00dc");
+    const std::string file = timer.home.path() + "/fox.txt";
+    std::ofstream(file) << read.out;
+
+    timer.with([](TimerEmulator& e) { e.parameterMemory()[32] = 'X'; });
+    CtlResult write = tavofoxctl({"--port", port(), "write", "--from", file});
+    ASSERT_EQ(write.status, 0) << write.err;
+    auto memory = timer.with([](TimerEmulator& e) { return e.parameterMemory(); });
+    EXPECT_EQ(std::vector<std::uint8_t>(memory.begin() + 32, memory.begin() + 36),
+              (std::vector<std::uint8_t>{0xC4, 0xD6, 0xDC, 0}));
+
+    // Small letters become capitals, as in the window; ß and ÿ have none in one byte.
+    write = tavofoxctl({"--port", port(), "write", "cwText=gr\u00fc\u00dfe \u00ff"});
+    ASSERT_EQ(write.status, 0) << write.err;
+    memory = timer.with([](TimerEmulator& e) { return e.parameterMemory(); });
+    EXPECT_EQ(std::vector<std::uint8_t>(memory.begin() + 32, memory.begin() + 40),
+              (std::vector<std::uint8_t>{'G', 'R', 0xDC, 0xDF, 'E', ' ', 0xFF, 0}));
 }
 
 TEST_F(TavofoxctlTest, TimerNeverWrittenReadsAsTheStartValuesAndTakesOneKey) {
@@ -153,6 +185,26 @@ TEST_F(TavofoxctlTest, UsageErrorsNeverReachTheTimer) {
         EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
         EXPECT_NE(run.err.find("usage: tavofoxctl"), std::string::npos);
     }
+    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().wakeCount; }), 0);
+}
+
+TEST_F(TavofoxctlTest, SettingsFileThatCannotBeReadWholeIsAUsageError) {
+    const std::string folder = timer.home.path();
+    const std::string huge = folder + "/huge.txt";
+    std::ofstream(huge) << std::string((1 << 20) + 1, '#');
+    for (const std::string& from : {folder, std::string("/dev/zero"), huge, folder + "/missing.txt"}) {
+        const CtlResult run = tavofoxctl({"--port", port(), "write", "--from", from});
+        EXPECT_EQ(run.status, 2) << from;
+        EXPECT_EQ(run.err.rfind("tavofoxctl: ", 0), 0u) << run.err;
+    }
+
+    // A bad line is named by its number and shown cut short, on one line.
+    const std::string bad = folder + "/bad.txt";
+    std::ofstream(bad) << "cycleId=2\n" << std::string(5000, 'x') << "\tend\n";
+    const CtlResult run = tavofoxctl({"--port", port(), "write", "--from", bad});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.substr(0, run.err.find('\n')),
+              "tavofoxctl: " + bad + ": line 2: expected key=value: \"" + std::string(80, 'x') + "\"...");
     EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().wakeCount; }), 0);
 }
 

@@ -449,6 +449,9 @@ TEST_F(ControlDialogTest, CwTextIsTypedInCapitalsAndStopsAt31Characters) {
     ASSERT_TRUE(cw->isEnabled());
     retype(cw, "cq de pa3fox");
     EXPECT_EQ(cw->text(), "CQ DE PA3FOX");
+    // Latin-1 letters have capitals there too; a character beyond one byte is not taken.
+    retype(cw, QString::fromUtf8("gr\u00fc\u00dfe \u03a9\u00ff"));
+    EXPECT_EQ(cw->text(), QString::fromUtf8("GR\u00dc\u00dfE \u00ff"));
 
     retype(cw, "abcdefghijklmnopqrstuvwxyz0123456789");
     EXPECT_EQ(cw->text(), "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234");
