@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,7 +30,6 @@
 #include "core/link/port_numbers.h"
 #include "gui/about_dialog.h"
 #include "gui/control_dialog.h"
-#include "gui/dialog_units.h"
 #include "gui/program.h"
 #include "gui/tone_sequence_dialog.h"
 #include "support/device_tree.h"
@@ -507,14 +507,14 @@ TEST_F(ControlDialogTest, AudioEditSequenceRunsTheEditorWithTheStoredText) {
 
 TEST_F(ControlDialogTest, WindowIsLaidOutInDialogUnitsWithNoTextCut) {
     ControlDialog dialog(machine.roots());
-    const DialogBaseUnits base = dialogBaseUnits(dialogFont());
-    const auto px = [](int units, int baseUnit, int per) { return (units * baseUnit + per / 2) / per; };
-    EXPECT_EQ(dialog.size(), QSize(px(287, base.x, 4), px(301, base.y, 8)));
-    EXPECT_EQ(child<QWidget>(dialog, "quitButton")->geometry(),
-              QRect(px(165, base.x, 4), px(279, base.y, 8), px(115, base.x, 4), px(14, base.y, 8)));
-    EXPECT_EQ(child<QWidget>(dialog, "stepLengthEdit")->geometry(),
-              QRect(px(100, base.x, 4), px(186, base.y, 8), px(35, base.x, 4), px(14, base.y, 8)));
-    EXPECT_EQ(child<QWidget>(dialog, "portList")->x(), px(175, base.x, 4));
+    // The 8 point sans serif of the test machines is DejaVu Sans; on the offscreen screen
+    // (96 dpi) its letters average 7 pixels across and its lines are 13 pixels high, so 4
+    // dialog units across are 7 pixels and 8 down are 13.
+    ASSERT_EQ(QFontInfo(dialog.font()).family(), "DejaVu Sans") << "the pixel sizes below are DejaVu Sans'";
+    EXPECT_EQ(dialog.size(), QSize(502, 489));                                             // 287 x 301
+    EXPECT_EQ(child<QWidget>(dialog, "quitButton")->geometry(), QRect(289, 453, 201, 23)); // 165,279 115x14
+    EXPECT_EQ(child<QWidget>(dialog, "stepLengthEdit")->geometry(), QRect(175, 302, 61, 23)); // 100,186 35x14
+    EXPECT_EQ(child<QWidget>(dialog, "portList")->x(), 306);                                  // 175
     EXPECT_TRUE(child<QPushButton>(dialog, "quitButton")->isDefault());
     EXPECT_EQ(child<QPushButton>(dialog, "loadSoundButton")->text(), "Load Sound ");
     EXPECT_EQ(dialog.windowTitle(), "Mervak's TAVO FOX Control Program V 2.0");
@@ -530,7 +530,7 @@ TEST_F(ControlDialogTest, WindowIsLaidOutInDialogUnitsWithNoTextCut) {
         EXPECT_LE(label->sizeHint().width(), label->width()) << label->objectName().toStdString();
 
     ToneSequenceDialog editor;
-    EXPECT_EQ(editor.size(), QSize(px(432, base.x, 4), px(50, base.y, 8)));
+    EXPECT_EQ(editor.size(), QSize(756, 81)); // 432 x 50
 }
 
 TEST_F(ControlDialogTest, AboutEntryOfTheWindowMenuRunsTheAboutBox) {

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "core/formats/tone_sequence.h"
-#include "core/formats/unit_conversions.h"
 #include "core/operations/configuration.h"
 #include "core/operations/tone_sequence_edit.h"
 #include "support/emulated_timer.h"
@@ -50,11 +49,11 @@ TEST(ToneSequenceText, TokensFollowTheDecimalRule) {
     // character; a token without digits is 0. Blanks do not separate.
     ParsedToneSequence s = parseToneSequenceText("  800Hz, +10 ms,x,5,1200 2,-3", clock8);
     ASSERT_EQ(s.pairCount, 3);
-    EXPECT_EQ(s.entries[0].units, hzToUnits(800, clock8));
+    EXPECT_EQ(s.entries[0].units, 6692); // 800 Hz
     EXPECT_EQ(s.entries[0].duration, 10);
     EXPECT_EQ(s.entries[1].units, 0);
     EXPECT_EQ(s.entries[1].duration, 5);
-    EXPECT_EQ(s.entries[2].units, hzToUnits(1200, clock8));
+    EXPECT_EQ(s.entries[2].units, 10039);     // 1200 Hz
     EXPECT_EQ(s.entries[2].duration, 0xFFFD); // -3 held as 16 bits
 
     EXPECT_EQ(parseToneSequenceText("", clock8).pairCount, 0);
@@ -79,7 +78,7 @@ TEST(ToneSequenceText, NumbersKeepTheirLowBits) {
 TEST(ToneSequenceText, SixteenPairsAreStoredAndTheRestCounted) {
     const ParsedToneSequence s = parseToneSequenceText(pairs(20), clock8);
     EXPECT_EQ(s.pairCount, 20);
-    EXPECT_EQ(s.entries[15].units, hzToUnits(650, clock8));
+    EXPECT_EQ(s.entries[15].units, 5438); // 650 Hz
     EXPECT_EQ(s.entries[15].duration, 16);
     EXPECT_EQ(formatToneSequenceText(packToneSequence(s).data(), clock8), pairs(16));
 }
