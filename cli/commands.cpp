@@ -26,6 +26,8 @@ constexpr const char* usageText = "usage: tavofoxctl ports\n"
                                   "       tavofoxctl --port N transmit-sequence SECONDS:KIND ...\n"
                                   "       tavofoxctl --port N tune [--write]\n";
 constexpr const char* noIdentity = "The timer did not identify itself";
+constexpr const char* programPrefix = "tavofoxctl: ";
+constexpr const char* cannotRead = "cannot read ";
 constexpr const char* unexpectedFailure = "unexpected failure";
 // A settings file is a page of text: anything that cannot be read whole within this (a
 // folder, a device that never ends, a read error) is refused before the timer is woken.
@@ -36,7 +38,7 @@ struct UsageError {
 };
 
 int usage(std::ostream& err, const std::string& message) {
-    if (!message.empty()) err << "tavofoxctl: " << message << '\n';
+    if (!message.empty()) err << programPrefix << message << '\n';
     err << usageText;
     return ExitStatus::usage;
 }
@@ -45,13 +47,13 @@ int listPorts(std::ostream& out) {
     std::vector<unsigned> ports;
     enumerateSerialPorts(ports);
     for (unsigned n : ports)
-        out << "COM" << n << '\t' << portDevicePath(static_cast<int>(n)) << '\n';
+        out << portName(n) << '\t' << portDevicePath(static_cast<int>(n)) << '\n';
     return ExitStatus::ok;
 }
 
 std::string readSettingsFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    if (!file) throw UsageError{"cannot read " + path};
+    if (!file) throw UsageError{cannotRead + path};
     std::string content;
     std::array<char, 65536> buffer;
     while (file) {
@@ -59,7 +61,7 @@ std::string readSettingsFile(const std::string& path) {
         content.append(buffer.data(), static_cast<std::size_t>(file.gcount()));
         if (content.size() > settingsFileLimit) throw UsageError{path + ": larger than 1 MiB"};
     }
-    if (file.bad()) throw UsageError{"cannot read " + path};
+    if (file.bad()) throw UsageError{cannotRead + path};
     return content;
 }
 
@@ -212,10 +214,10 @@ int runTavofoxctl(const std::vector<std::string>& args, std::istream& in, std::o
         err << e.message() << '\n';
         return ExitStatus::failed;
     } catch (const std::exception& e) {
-        err << "tavofoxctl: " << e.what() << '\n';
+        err << programPrefix << e.what() << '\n';
         return ExitStatus::failed;
     } catch (...) {
-        err << "tavofoxctl: " << unexpectedFailure << '\n';
+        err << programPrefix << unexpectedFailure << '\n';
         return ExitStatus::failed;
     }
 }

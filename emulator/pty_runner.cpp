@@ -26,6 +26,7 @@ constexpr int noiseGapMs = 1;
 // How long a reply waits for room on the line before it is dropped, as a real line would lose it.
 constexpr int roomWaitMs = 100;
 constexpr std::size_t readChunk = 256;
+constexpr const char* cannotCreate = "cannot create ";
 
 std::string systemError(const std::string& what) {
     return what + ": " + std::strerror(errno);
@@ -88,19 +89,19 @@ void PtyRunner::registerLink() {
     const std::string directory = portDirectory();
     std::error_code error;
     std::filesystem::create_directories(directory, error);
-    if (error) throw std::runtime_error("cannot create " + directory + ": " + error.message());
-    const std::string link = directory + "/com" + std::to_string(port_);
+    if (error) throw std::runtime_error(std::string(cannotCreate) + directory + ": " + error.message());
+    const std::string link = portLinkPath(port_);
     struct stat info {};
     if (::lstat(link.c_str(), &info) == 0) {
         if (!S_ISLNK(info.st_mode)) throw std::runtime_error(link + " exists and is not a link");
         // A link whose device still exists belongs to someone; one whose device is gone is stale.
         if (::stat(link.c_str(), &info) == 0)
-            throw std::runtime_error("COM" + std::to_string(port_) + " is already " + readLink(link) + " (" +
-                                     link + ")");
+            throw std::runtime_error(portName(static_cast<unsigned>(port_)) + " is already " +
+                                     readLink(link) + " (" + link + ")");
         if (::unlink(link.c_str()) != 0) throw std::runtime_error(systemError("cannot remove " + link));
     }
     if (::symlink(slavePath_.c_str(), link.c_str()) != 0)
-        throw std::runtime_error(systemError("cannot create " + link));
+        throw std::runtime_error(systemError(cannotCreate + link));
     linkPath_ = link;
 }
 

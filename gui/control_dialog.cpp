@@ -32,7 +32,6 @@ namespace {
 
 const QString noPortsText = QStringLiteral("Er zijn geen serieele poorten beschikbaar op dit systeem");
 const QString aboutEntryText = QStringLiteral("&About molvex...");
-const QString portEntryFormat = QStringLiteral("COM%1");
 const QStringList soundEffects{QStringLiteral("Sirene"), QStringLiteral("Effect 2")};
 
 // The CW text edit: letters become capitals as they are typed. The timer keys one byte per
@@ -161,7 +160,7 @@ void ControlDialog::fillPortList(const DeviceRoots& devices) {
 
     QComboBox* list = ui_->portList;
     for (unsigned port : ports) {
-        const QString entry = portEntryFormat.arg(port);
+        const QString entry = QString::fromStdString(portName(port));
         // Sorted by text, as the list always was: COM10 stands before COM2.
         int row = 0;
         while (row < list->count() && QString::compare(list->itemText(row), entry, Qt::CaseInsensitive) <= 0)

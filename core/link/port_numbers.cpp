@@ -29,6 +29,7 @@
 namespace {
 
 constexpr const char* linkPrefix = "com";
+constexpr const char* namePrefix = "COM";
 constexpr std::size_t linkPrefixLength = 3;
 constexpr int familySize = 32;
 
@@ -141,6 +142,14 @@ std::string portDirectory() {
     const std::string base =
         (config && config[0] == '/') ? std::string(config) : homeDirectory() + "/.config";
     return base + "/" + companyKey + "/ports";
+}
+
+std::string portLinkPath(int n) {
+    return portDirectory() + "/" + linkPrefix + std::to_string(n);
+}
+
+std::string portName(unsigned n) {
+    return namePrefix + std::to_string(n);
 }
 
 // A dangling link is no port: its number falls back to the fixed scheme, as enumeration does.

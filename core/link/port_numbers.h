@@ -13,6 +13,10 @@ struct DeviceRoots {
 
 // $XDG_CONFIG_HOME/VOSK/ports (default ~/.config/VOSK/ports).
 std::string portDirectory();
+// The link in the port directory that gives a device the number n ("com7").
+std::string portLinkPath(int n);
+// The name under which the operator picks port n ("COM7").
+std::string portName(unsigned n);
 // Device path for port number n, or empty when the number has no device.
 std::string portDevicePath(int n, const DeviceRoots& roots = DeviceRoots{});
 // Numbers of the ports present: links of the port directory, then devices of the fixed scheme.
