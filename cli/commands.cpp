@@ -8,7 +8,6 @@
 
 #include "cli/transmit_commands.h"
 #include "core/decimal.h"
-#include "core/form/settings_form.h"
 #include "core/form/settings_text.h"
 #include "core/link/port_numbers.h"
 #include "core/link/serial_port.h"
