@@ -262,6 +262,7 @@ TEST(OperatorTexts, ConfigurationAndContentMessagesAreLetterForLetter) {
     EXPECT_STREQ(ConfigurationText::commandFailed, "Error Writing a command to the controller");
     EXPECT_STREQ(ConfigurationText::readFailed, "Error when reading the configuration");
     EXPECT_STREQ(ConfigurationText::writeFailed, "Error in setting configuration");
+    EXPECT_STREQ(ConfigurationText::noSettingsStored, "No settings stored in the timer yet");
     EXPECT_STREQ(CwMessageText::empty, "Trying do download an empty CW text, skipping....");
     EXPECT_STREQ(CwMessageText::tooLong, "CW Text exceeds maximum character space (31 kars)");
     EXPECT_STREQ(CwMessageText::writeFailed, "Error in downloading CW Message");
