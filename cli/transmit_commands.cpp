@@ -1,7 +1,6 @@
 #include "cli/transmit_commands.h"
 
 #include <array>
-#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <istream>
@@ -10,6 +9,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "core/decimal.h"
 #include "core/form/transmit_sequence_form.h"
 #include "core/formats/tone_sequence.h"
 #include "core/formats/transmit_sequence.h"
@@ -57,9 +57,9 @@ std::optional<StepKind> stepKindNamed(std::string_view name) {
 }
 
 std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+    while (!text.empty() && isBlank(text.front()))
         text.remove_prefix(1);
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+    while (!text.empty() && isBlank(text.back()))
         text.remove_suffix(1);
     return text;
 }
@@ -173,7 +173,7 @@ int runTune(TimerCommandParts& parts, const std::vector<std::string>& arguments)
                 if (entry.empty()) continue;
                 if (entry == "ok") return value;
                 if (entry == "cancel") return std::nullopt;
-                const std::optional<int> trim = parseFormInteger(entry);
+                const std::optional<int> trim = parseInteger(entry);
                 if (!trim || *trim < tuneListLowest || *trim > tuneListHighest) {
                     parts.err << tuneEntryHelp << '\n' << std::flush;
                     continue;

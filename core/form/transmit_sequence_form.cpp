@@ -2,8 +2,10 @@
 
 #include <optional>
 
+#include "core/decimal.h"
+
 StepLengthCheck takeStepSeconds(std::string_view text, int& seconds) {
-    const std::optional<int> value = parseFormInteger(text);
+    const std::optional<int> value = parseInteger(text);
     if (!value) return {false, 0, std::string(FormText::notAnInteger)};
     seconds = *value;
     if (*value < stepSecondsRange.min || *value > stepSecondsRange.max)

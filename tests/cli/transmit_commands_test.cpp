@@ -15,9 +15,9 @@
 #include <unistd.h>
 
 #include "cli/commands.h"
-#include "core/formats/config_image.h"
 #include "core/formats/tone_sequence.h"
 #include "support/emulated_timer.h"
+#include "support/golden.h"
 
 namespace {
 
@@ -37,10 +37,7 @@ CtlResult tavofoxctl(std::vector<std::string> args, const std::string& input = "
 }
 
 void programDefaults(TimerEmulator& timer) {
-    const ConfigBlock block = encodeConfigBlock(TimerSettings{}, 8000000);
-    auto& memory = timer.parameterMemory();
-    std::copy(block.begin(), block.end(), memory.begin());
-    std::fill(memory.begin() + 13, memory.begin() + 128, 0);
+    loadGoldenImage(timer, "programmed_without_sound.hex");
 }
 
 Bytes cells(TimerEmulator& timer, int address, int length) {

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -17,9 +18,9 @@
 #include <gtest/gtest.h>
 
 #include "gui/control_dialog.h"
-#include "gui/dialog_units.h"
 #include "gui/oscillator_tune_dialog.h"
 #include "gui/transmit_sequence_dialog.h"
+#include "support/device_tree.h"
 #include "support/emulated_timer.h"
 
 namespace {
@@ -72,16 +73,20 @@ protected:
     void SetUp() override {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            QString::fromStdString(home.path()));
+        machine.addDevice("ttyACM0");
     }
     TempConfigHome home;
+    // One USB adapter (COM65), whatever serial ports the test host has.
+    DeviceTree machine{home.path() + "/machine"};
     ModalAnswers answers;
 };
 
 TEST_F(TransmitDialogs, SequenceEditorOpensFromTheTableRoundsAndChecks) {
     TransmitSequenceDialog editor;
     EXPECT_EQ(editor.windowTitle(), "Sequenced Transmission");
-    const DialogBaseUnits base = dialogBaseUnits(dialogFont());
-    EXPECT_EQ(editor.size(), QSize((182 * base.x + 2) / 4, (151 * base.y + 4) / 8));
+    // DejaVu Sans 8 pt offscreen: 4 dialog units across are 7 pixels, 8 down are 13.
+    ASSERT_EQ(QFontInfo(editor.font()).family(), "DejaVu Sans") << "the pixel size below is DejaVu Sans'";
+    EXPECT_EQ(editor.size(), QSize(319, 245)); // 182 x 151
     QStringList kinds;
     for (int i = 0; i < kindList(editor, 1)->count(); ++i)
         kinds << kindList(editor, 1)->itemText(i);
@@ -129,7 +134,7 @@ TEST_F(TransmitDialogs, SequenceEditorOpensFromTheTableRoundsAndChecks) {
 }
 
 TEST_F(TransmitDialogs, EditSequenceOfTheControllerSettingsRunsTheEditor) {
-    ControlDialog dialog;
+    ControlDialog dialog(machine.roots());
     answers.onDialog = [](QDialog& modal) {
         ASSERT_NE(qobject_cast<TransmitSequenceDialog*>(&modal), nullptr);
         lengthEdit(modal, 1)->setText("60");
@@ -147,7 +152,7 @@ TEST_F(TransmitDialogs, EditSequenceOfTheControllerSettingsRunsTheEditor) {
 }
 
 TEST_F(TransmitDialogs, TuningDialogSendsEverySelectionAtOnce) {
-    ControlDialog dialog;
+    ControlDialog dialog(machine.roots());
     std::vector<int> sent;
     const auto send = [&sent](int trim) {
         sent.push_back(trim);
