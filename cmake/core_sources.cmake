@@ -1,8 +1,7 @@
 # The Qt-free core, shared by the project's build and the fuzz build.
 set(TAVOFOX_CORE_SOURCES
   core/decimal.cpp
-  core/link/serial_port_posix.cpp
-  core/link/port_numbers.cpp
+  core/link/port_names.cpp
   core/link/timer_session.cpp
   core/link/line_trace.cpp
   core/formats/unit_conversions.cpp
@@ -19,3 +18,9 @@ set(TAVOFOX_CORE_SOURCES
   core/operations/transmit_sequence_edit.cpp
   core/operations/oscillator_tuning.cpp
 )
+# The serial port and the port numbers of the platform.
+if(WIN32)
+  list(APPEND TAVOFOX_CORE_SOURCES core/link/serial_port_win32.cpp core/link/port_numbers_win32.cpp)
+else()
+  list(APPEND TAVOFOX_CORE_SOURCES core/link/serial_port_posix.cpp core/link/port_numbers.cpp)
+endif()

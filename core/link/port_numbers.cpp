@@ -4,7 +4,6 @@
 #include "core/link/port_numbers.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -24,13 +23,10 @@
 #endif
 
 #include "core/company_key.h"
-#include "core/decimal.h"
 
 namespace {
 
 constexpr const char* linkPrefix = "com";
-constexpr const char* namePrefix = "COM";
-constexpr std::size_t linkPrefixLength = 3;
 constexpr int familySize = 32;
 
 struct DeviceFamily {
@@ -50,14 +46,6 @@ std::string homeDirectory() {
 bool isCharacterDevice(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
-}
-
-// The number a link name "com<N>" gives, in any letter case; 0 when the name gives none.
-int linkNumber(const std::string& name) {
-    if (name.size() <= linkPrefixLength) return 0;
-    for (std::size_t i = 0; i < linkPrefixLength; ++i)
-        if (std::tolower(static_cast<unsigned char>(name[i])) != linkPrefix[i]) return 0;
-    return parseDigits(std::string_view(name).substr(linkPrefixLength)).value_or(0);
 }
 
 // The device a link names, or empty when its target is gone or is no terminal device.
@@ -83,7 +71,7 @@ std::map<int, std::string> portLinks() {
     std::map<int, std::string> chosenName;
     while (const dirent* entry = ::readdir(folder.get())) {
         const std::string name = entry->d_name;
-        const int number = linkNumber(name);
+        const int number = comPortNumber(name);
         if (number <= 0) continue;
         const std::string target = linkTarget(directory, name);
         if (target.empty()) continue;
@@ -146,10 +134,6 @@ std::string portDirectory() {
 
 std::string portLinkPath(int n) {
     return portDirectory() + "/" + linkPrefix + std::to_string(n);
-}
-
-std::string portName(unsigned n) {
-    return namePrefix + std::to_string(n);
 }
 
 // A dangling link is no port: its number falls back to the fixed scheme, as enumeration does.
