@@ -10,6 +10,8 @@ set(TAVOFOX_CORE_SOURCES
   core/formats/tone_sequence.cpp
   core/formats/transmit_sequence.cpp
   core/formats/utf8.cpp
+  core/formats/ringtone.cpp
+  core/formats/tone_synthesis.cpp
   core/form/settings_form.cpp
   core/form/settings_text.cpp
   core/form/transmit_sequence_form.cpp
