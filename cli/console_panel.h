@@ -43,12 +43,14 @@ public:
     std::optional<int> tuneOscillator(int current, const std::function<bool(int)>& sendTrim) override {
         return tuner_ ? tuner_(current, sendTrim) : std::nullopt;
     }
+    std::optional<RingtoneChoice> editRingtone(const std::string&) override { return ringtoneAnswer_; }
 
     void answerToneSequence(std::string text) { toneSequenceAnswer_ = std::move(text); }
     void answerTransmitSequence(const std::array<std::uint8_t, 16>& table) {
         transmitSequenceAnswer_ = table;
     }
     void answerTuning(Tuner tuner) { tuner_ = std::move(tuner); }
+    void answerRingtone(RingtoneChoice choice) { ringtoneAnswer_ = std::move(choice); }
     const std::string& identity() const { return identity_; }
 
 private:
@@ -59,4 +61,5 @@ private:
     std::optional<std::string> toneSequenceAnswer_;
     std::optional<std::array<std::uint8_t, 16>> transmitSequenceAnswer_;
     Tuner tuner_;
+    std::optional<RingtoneChoice> ringtoneAnswer_;
 };

@@ -19,6 +19,8 @@ set(TAVOFOX_CORE_SOURCES
   core/operations/tone_sequence_edit.cpp
   core/operations/transmit_sequence_edit.cpp
   core/operations/oscillator_tuning.cpp
+  core/operations/ringtone_dialog_model.cpp
+  core/operations/ringtone_load.cpp
 )
 # The serial port and the port numbers of the platform.
 if(WIN32)

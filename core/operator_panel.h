@@ -11,6 +11,14 @@
 
 enum class MessageIcon { Warning, Stop };
 
+// What the ringtone editor hands back when it closes with OK: the file it was given or
+// last chose, and the melody of its last successful encoding.
+struct RingtoneChoice {
+    std::string filePath;
+    bool melodyValid = false;
+    std::array<std::uint8_t, 128> melody{}; // the block at address 128
+};
+
 class OperatorPanel {
 public:
     virtual ~OperatorPanel() = default;
@@ -35,6 +43,9 @@ public:
     // its effect on the timer (sendTrim answers whether the timer echoed it). Gives the
     // trim chosen with OK (the current one when the selection never changed).
     virtual std::optional<int> tuneOscillator(int current, const std::function<bool(int trim)>& sendTrim) = 0;
+    // The ringtone dialog, opened with the file last used; nothing when it was closed
+    // without "Send to TAVO unit".
+    virtual std::optional<RingtoneChoice> editRingtone(const std::string& filePath) = 0;
 };
 
 // Shows the wait cursor for the life of the guard.

@@ -89,6 +89,12 @@ std::optional<int> TestPanel::tuneOscillator(int current, const std::function<bo
     return value;
 }
 
+std::optional<RingtoneChoice> TestPanel::editRingtone(const std::string& filePath) {
+    events.emplace_back("ringtone");
+    ringtoneFileShown = filePath;
+    return ringtoneAnswer;
+}
+
 std::vector<std::string> TestPanel::messageTexts() const {
     std::vector<std::string> texts;
     for (const auto& m : messages)

@@ -32,6 +32,7 @@ public:
     std::optional<std::array<std::uint8_t, 16>>
     editTransmitSequence(const std::array<std::uint8_t, 16>& table) override;
     std::optional<int> tuneOscillator(int current, const std::function<bool(int)>& sendTrim) override;
+    std::optional<RingtoneChoice> editRingtone(const std::string& filePath) override;
 
     // Texts of the messages shown, in order.
     std::vector<std::string> messageTexts() const;
@@ -43,7 +44,7 @@ public:
     std::vector<Message> messages;
     // "wait+", "wait-", "sleep <ms>", "info", "error", "link <0|1>", "readForm", "showForm",
     // "modes", "identity <text>", "message <text>", "edit", "edit steps", "tune <current>",
-    // "trim <value> <echoed 0|1>"
+    // "trim <value> <echoed 0|1>", "ringtone"
     std::vector<std::string> events;
     int port = -1;
     std::string identity;
@@ -61,4 +62,6 @@ public:
     // The operator at the tuning dialog: selects these trims in turn, then OK or Cancel.
     std::vector<int> tuneSelections;
     bool tuneAccepted = true;
+    std::optional<RingtoneChoice> ringtoneAnswer; // nothing = the operator closes the dialog
+    std::string ringtoneFileShown;
 };
