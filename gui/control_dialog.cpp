@@ -17,12 +17,15 @@
 #include "core/link/port_numbers.h"
 #include "core/operations/configuration.h"
 #include "core/operations/oscillator_tuning.h"
+#include "core/operations/ringtone_load.h"
 #include "core/operations/tone_sequence_edit.h"
 #include "core/operations/transmit_sequence_edit.h"
 #include "gui/about_dialog.h"
+#include "gui/audio_output.h"
 #include "gui/dialog_units.h"
 #include "gui/oscillator_tune_dialog.h"
 #include "gui/program.h"
+#include "gui/ringtone_dialog.h"
 #include "gui/settings_store.h"
 #include "gui/tone_sequence_dialog.h"
 #include "gui/transmit_sequence_dialog.h"
@@ -70,7 +73,8 @@ QAbstractButton* focusButtonOf(QButtonGroup* group) {
 
 ControlDialog::ControlDialog(const DeviceRoots& devices, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::ControlDialog>()),
-      session_(*this, *this, settings_), operation_{session_, *this, *this, settings_} {
+      session_(*this, *this, settings_), operation_{session_, *this, *this, settings_},
+      sounds_(std::make_unique<AudioOutput>()) {
     ui_->setupUi(this);
     applyDialogUnits(*this);
     prepareControls();
@@ -113,6 +117,7 @@ void ControlDialog::connectEvents() {
     onClicked(ui_->toneSequenceButton, [this] { ::editToneSequence(operation_); });
     onClicked(ui_->transmitSequenceButton, [this] { ::editTransmitSequence(operation_); });
     onClicked(ui_->calibrateButton, [this] { ::tuneOscillator(operation_); });
+    onClicked(ui_->loadRingtoneButton, [this] { ::loadRingtone(operation_); });
     connect(ui_->quitButton, &QPushButton::clicked, this, &ControlDialog::accept);
 
     connect(ui_->transmissionGroup, &QButtonGroup::idClicked, this, [this] {
@@ -252,11 +257,11 @@ void ControlDialog::sleepMs(int ms) {
 }
 
 void ControlDialog::playInformationSound() {
-    QApplication::beep();
+    sounds_->playInformationSound();
 }
 
 void ControlDialog::playErrorSound() {
-    QApplication::beep();
+    sounds_->playErrorSound();
 }
 
 int ControlDialog::selectedPortNumber() {
@@ -326,6 +331,12 @@ std::optional<int> ControlDialog::tuneOscillator(int current, const std::functio
     if (portFailure) throw *portFailure;
     if (!accepted) return std::nullopt;
     return tuner.value();
+}
+
+std::optional<RingtoneChoice> ControlDialog::editRingtone(const std::string& filePath) {
+    RingtoneDialog editor(filePath, this);
+    if (editor.exec() != QDialog::Accepted) return std::nullopt;
+    return editor.choice();
 }
 
 // The enabling rules

@@ -21,6 +21,7 @@ namespace Ui {
 class ControlDialog;
 }
 class QAbstractButton;
+class AudioOutput;
 
 class ControlDialog : public QDialog, public OperatorPanel, public SettingsView {
     Q_OBJECT
@@ -46,6 +47,7 @@ public:
     std::optional<std::array<std::uint8_t, 16>>
     editTransmitSequence(const std::array<std::uint8_t, 16>& table) override;
     std::optional<int> tuneOscillator(int current, const std::function<bool(int)>& sendTrim) override;
+    std::optional<RingtoneChoice> editRingtone(const std::string& filePath) override;
 
     const TimerSettings& settings() const { return settings_; }
     const TimerSession& session() const { return session_; }
@@ -83,6 +85,7 @@ private:
     TimerSettings settings_;
     TimerSession session_;
     OperationContext operation_;
+    std::unique_ptr<AudioOutput> sounds_;
     int waitCursorDepth_ = 0;
     bool reportingFormFailure_ = false;
 };

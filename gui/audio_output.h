@@ -1,0 +1,48 @@
+#pragma once
+// The program's sound: lists of (frequency, milliseconds) tones through the sound card,
+// pauses included: the ringtone preview, and the information and error sounds as short
+// tone patterns. Without a sound output the preview is silent and the two sounds fall
+// back to the desktop's beep; nothing fails for want of a sound card.
+
+#include <memory>
+#include <vector>
+
+#include <QObject>
+
+#include "core/formats/tone_synthesis.h"
+
+class QAudioSink;
+class QTimer;
+class ToneSource;
+
+class AudioOutput : public QObject {
+    Q_OBJECT
+
+public:
+    explicit AudioOutput(QObject* parent = nullptr);
+    ~AudioOutput() override;
+
+    // Starts the tones and returns at once; a sound still playing is cut off. False, and
+    // silent, when the machine has no sound output.
+    bool start(std::vector<PlayedTone> tones, double amplitude = ToneSynthesizer::defaultAmplitude);
+    // Plays the tones and returns when they have played or stop() was called. The window
+    // keeps repainting meanwhile (a local event loop); handling the operator's input
+    // during the wait is the caller's business.
+    bool play(std::vector<PlayedTone> tones);
+    void stop();
+    bool playing() const { return sink_ != nullptr; }
+
+    void playInformationSound();
+    void playErrorSound();
+
+signals:
+    void finished();
+
+private:
+    void sinkStateChanged();
+
+    std::unique_ptr<QAudioSink> sink_;
+    ToneSource* source_ = nullptr; // a child of the sink, which reads it
+    // Ends a sound whose device stops asking for samples, so no wait lasts for ever.
+    std::unique_ptr<QTimer> deadline_;
+};
