@@ -6,6 +6,7 @@
 #include <iostream>
 #include <ostream>
 
+#include "cli/ringtone_commands.h"
 #include "cli/transmit_commands.h"
 #include "core/decimal.h"
 #include "core/form/settings_text.h"
@@ -23,9 +24,11 @@ constexpr const char* usageText = "usage: tavofoxctl ports\n"
                                   "       tavofoxctl --port N write [--from FILE] [key=value ...]\n"
                                   "       tavofoxctl --port N tone-sequence TEXT\n"
                                   "       tavofoxctl --port N transmit-sequence SECONDS:KIND ...\n"
-                                  "       tavofoxctl --port N tune [--write]\n";
+                                  "       tavofoxctl --port N tune [--write]\n"
+                                  "       tavofoxctl --port N ringtone send FILE [--bpm B] [--no-staccato]\n"
+                                  "       tavofoxctl ringtone encode FILE\n"
+                                  "       tavofoxctl ringtone wav FILE OUT.wav [--rate HZ]\n";
 constexpr const char* noIdentity = "The timer did not identify itself";
-constexpr const char* programPrefix = "tavofoxctl: ";
 constexpr const char* cannotRead = "cannot read ";
 constexpr const char* unexpectedFailure = "unexpected failure";
 // A settings file is a page of text: anything that cannot be read whole within this (a
@@ -180,6 +183,10 @@ int TimerCommandLine::run(const std::string& command, const std::vector<std::str
         TimerCommandParts timer = parts();
         return runTune(timer, rest);
     }
+    if (command == "ringtone") {
+        TimerCommandParts timer = parts();
+        return sendRingtone(timer, rest);
+    }
     throw UsageError{"unknown command or wrong arguments: " + command};
 }
 
@@ -202,6 +209,9 @@ int runTavofoxctl(const std::vector<std::string>& args, std::istream& in, std::o
             if (args.size() != 1) throw UsageError{"ports takes no arguments"};
             return listPorts(out);
         }
+        if (args[0] == "ringtone")
+            return runRingtoneCommand({args.begin() + 1, args.end()}, out, err,
+                                      [&err](const std::string& problem) { return usage(err, problem); });
         if (args[0] != "--port" || args.size() < 3) throw UsageError{""};
         const std::optional<int> port = parseDigits(args[1]);
         if (!port || *port < 1) throw UsageError{"--port needs a port number: " + args[1]};

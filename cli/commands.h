@@ -14,6 +14,9 @@ inline constexpr int failed = 1;
 inline constexpr int usage = 2;
 } // namespace ExitStatus
 
+// Starts the command line's own diagnostics, apart from the messages the window would show.
+inline constexpr const char* programPrefix = "tavofoxctl: ";
+
 // Runs one command line (without the program name). Results go to out, the operator's
 // messages and diagnostics to err; sleeper carries out the protocol's fixed pauses.
 int runTavofoxctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
