@@ -22,6 +22,8 @@ constexpr double soundAmplitude = 0.35;
 constexpr PlayedTone trailingSilence{0, 60};
 // Time a device may lag behind the tones before the sound is ended anyway.
 constexpr int deadlineSlackMs = 2000;
+// How often a sound whose samples are all handed over is asked whether it has played.
+constexpr int drainPollMs = 10;
 
 // Rising: done.
 const std::vector<PlayedTone> informationPattern{{1047, 70}, {0, 20}, {1568, 110}};
@@ -37,6 +39,10 @@ public:
         : synthesizer_(std::move(tones), format.sampleRate(), amplitude), format_(format) {
         open(QIODevice::ReadOnly);
     }
+
+    void fadeOut() { synthesizer_.fadeOut(); }
+    // How long all of the samples play.
+    qint64 durationUs() const { return synthesizer_.totalSamples() * 1000000 / synthesizer_.sampleRate(); }
 
     bool isSequential() const override { return true; }
     bool atEnd() const override { return synthesizer_.finished(); }
@@ -90,9 +96,12 @@ private:
     std::vector<qint16> mono_;
 };
 
-AudioOutput::AudioOutput(QObject* parent) : QObject(parent), deadline_(std::make_unique<QTimer>()) {
+AudioOutput::AudioOutput(QObject* parent)
+    : QObject(parent), deadline_(std::make_unique<QTimer>()), drain_(std::make_unique<QTimer>()) {
     deadline_->setSingleShot(true);
     connect(deadline_.get(), &QTimer::timeout, this, &AudioOutput::stop);
+    drain_->setInterval(drainPollMs);
+    connect(drain_.get(), &QTimer::timeout, this, &AudioOutput::checkPlayed);
 }
 
 AudioOutput::~AudioOutput() {
@@ -142,8 +151,15 @@ bool AudioOutput::play(std::vector<PlayedTone> tones) {
     return true;
 }
 
+void AudioOutput::fadeOut() {
+    if (!source_) return;
+    source_->fadeOut();
+    deadline_->start(deadlineSlackMs);
+}
+
 void AudioOutput::stop() {
     deadline_->stop();
+    drain_->stop();
     if (!sink_) return;
     // The sink may be the sender of the signal being handled: it goes once that is done.
     QAudioSink* sink = sink_.release();
@@ -157,8 +173,17 @@ void AudioOutput::stop() {
 void AudioOutput::sinkStateChanged() {
     if (!sink_) return;
     const QAudio::State state = sink_->state();
-    const bool drained = state == QAudio::IdleState && source_ && source_->atEnd();
-    if (drained || state == QAudio::StoppedState) stop();
+    if (state == QAudio::StoppedState) {
+        stop();
+    } else if (state == QAudio::IdleState && source_ && source_->atEnd()) {
+        // Every sample has been handed over, but the card still holds the last ones:
+        // stopping now would cut them off.
+        drain_->start();
+    }
+}
+
+void AudioOutput::checkPlayed() {
+    if (!sink_ || !source_ || sink_->processedUSecs() >= source_->durationUs()) stop();
 }
 
 void AudioOutput::playInformationSound() {

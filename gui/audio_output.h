@@ -29,6 +29,9 @@ public:
     // keeps repainting meanwhile (a local event loop); handling the operator's input
     // during the wait is the caller's business.
     bool play(std::vector<PlayedTone> tones);
+    // Ends the tones early with a short fade, so that they stop without a click.
+    void fadeOut();
+    // Ends them at once.
     void stop();
     bool playing() const { return sink_ != nullptr; }
 
@@ -40,9 +43,11 @@ signals:
 
 private:
     void sinkStateChanged();
+    void checkPlayed();
 
     std::unique_ptr<QAudioSink> sink_;
     ToneSource* source_ = nullptr; // a child of the sink, which reads it
     // Ends a sound whose device stops asking for samples, so no wait lasts for ever.
     std::unique_ptr<QTimer> deadline_;
+    std::unique_ptr<QTimer> drain_;
 };

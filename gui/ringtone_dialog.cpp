@@ -116,7 +116,7 @@ void RingtoneDialog::playTones(const std::vector<PlayedTone>& tones) {
 }
 
 void RingtoneDialog::stopTones() {
-    audio_->stop();
+    audio_->fadeOut();
 }
 
 // RingtoneForm

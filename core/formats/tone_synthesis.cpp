@@ -28,6 +28,7 @@ ToneSynthesizer::ToneSynthesizer(std::vector<PlayedTone> tones, int sampleRate, 
         elapsedMs += tone.milliseconds;
         boundaries_.push_back(elapsedMs * sampleRate_ / 1000);
     }
+    end_ = boundaries_.back();
 }
 
 std::size_t ToneSynthesizer::render(std::span<std::int16_t> out) {
@@ -38,19 +39,25 @@ std::size_t ToneSynthesizer::render(std::span<std::int16_t> out) {
         const std::int64_t start = boundaries_[tone_];
         const std::int64_t end = boundaries_[tone_ + 1];
         const int frequency = tones_[tone_].frequencyHz;
-        const auto take = static_cast<std::size_t>(
-            std::min<std::int64_t>(end - position_, static_cast<std::int64_t>(out.size() - written)));
+        const auto take = static_cast<std::size_t>(std::min<std::int64_t>(
+            std::min(end, end_) - position_, static_cast<std::int64_t>(out.size() - written)));
         if (frequency <= 0) {
             std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(written), take, std::int16_t{0});
         } else {
             const double length = static_cast<double>(end - start);
             // A very short tone fades in over its first third and out over its last.
-            const double fade = std::min(fadeMs * sampleRate_ / 1000.0, length / 3.0);
+            const double fade = std::min(fadeSamples(), length / 3.0);
             for (std::size_t k = 0; k < take; ++k) {
-                const auto n = static_cast<double>(position_ - start + static_cast<std::int64_t>(k));
+                const std::int64_t at = position_ + static_cast<std::int64_t>(k);
+                const auto n = static_cast<double>(at - start);
                 double envelope = 1.0;
                 const double edge = std::min(n + 0.5, length - n - 0.5);
                 if (fade > 0 && edge < fade) envelope = 0.5 - 0.5 * std::cos(std::numbers::pi * edge / fade);
+                if (fadeOutStart_ >= 0) {
+                    const double left = static_cast<double>(end_ - at) - 0.5;
+                    const double span = static_cast<double>(end_ - fadeOutStart_);
+                    envelope *= 0.5 - 0.5 * std::cos(std::numbers::pi * left / span);
+                }
                 // The phase restarts with each tone, and n grows with a long tone: the
                 // remainder keeps the sine exact for hours.
                 const double phase = std::fmod(n * frequency, static_cast<double>(sampleRate_)) /
@@ -63,6 +70,16 @@ std::size_t ToneSynthesizer::render(std::span<std::int16_t> out) {
         position_ += static_cast<std::int64_t>(take);
     }
     return written;
+}
+
+void ToneSynthesizer::fadeOut() {
+    if (finished() || fadeOutStart_ >= 0) return;
+    fadeOutStart_ = position_;
+    end_ = std::min(end_, position_ + std::max<std::int64_t>(1, std::llround(fadeSamples())));
+}
+
+double ToneSynthesizer::fadeSamples() const {
+    return fadeMs * sampleRate_ / 1000.0;
 }
 
 std::optional<WavHeader> wavHeader(std::int64_t sampleCount, int sampleRate) {

@@ -27,13 +27,15 @@ public:
     // so the whole list lasts the sum of its lengths, to the sample.
     ToneSynthesizer(std::vector<PlayedTone> tones, int sampleRate, double amplitude = defaultAmplitude);
 
-    std::int64_t totalSamples() const { return boundaries_.back(); }
+    std::int64_t totalSamples() const { return end_; }
     std::int64_t position() const { return position_; }
     bool finished() const { return position_ >= totalSamples(); }
     int sampleRate() const { return sampleRate_; }
 
     // Fills out with the next samples; fewer than out.size() only at the end.
     std::size_t render(std::span<std::int16_t> out);
+    // Ends the sound early, from the next sample on, with a fade instead of a click.
+    void fadeOut();
 
 private:
     std::vector<PlayedTone> tones_;
@@ -43,6 +45,10 @@ private:
     double amplitude_;
     std::size_t tone_ = 0;
     std::int64_t position_ = 0;
+    std::int64_t end_ = 0;
+    std::int64_t fadeOutStart_ = -1;
+
+    double fadeSamples() const;
 };
 
 inline constexpr int wavHeaderLength = 44;
