@@ -12,6 +12,7 @@ set(TAVOFOX_CORE_SOURCES
   core/formats/utf8.cpp
   core/formats/ringtone.cpp
   core/formats/tone_synthesis.cpp
+  core/formats/wav_sound.cpp
   core/form/settings_form.cpp
   core/form/settings_text.cpp
   core/form/transmit_sequence_form.cpp
