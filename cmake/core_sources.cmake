@@ -4,6 +4,7 @@ set(TAVOFOX_CORE_SOURCES
   core/link/port_names.cpp
   core/link/timer_session.cpp
   core/link/line_trace.cpp
+  core/link/serial_low_latency.cpp
   core/formats/unit_conversions.cpp
   core/formats/config_image.cpp
   core/formats/cw_message.cpp

@@ -21,6 +21,7 @@
 
 #include "core/link/modem_control.h"
 #include "core/link/port_numbers.h"
+#include "core/link/serial_low_latency.h"
 #include "core/link/serial_termios.h"
 
 namespace {
@@ -346,6 +347,7 @@ void CSerialPort::Open(int port, std::uint32_t baud, Parity parity, std::uint8_t
     if (::tcgetattr(descriptor.get(), &settings) != 0) ThrowSerialException();
     applyLineSettings(settings, baud, parity, dataBits, stopBits, flow);
     if (::tcsetattr(descriptor.get(), TCSANOW, &settings) != 0) ThrowSerialException();
+    requestLowLatency(descriptor.get());
 
     line_ = std::make_unique<Line>(std::move(descriptor), std::move(path));
 }
