@@ -20,6 +20,7 @@ constexpr int usageExit = 2;
 constexpr int failureExit = 1;
 constexpr int largestVersionPart = 15;
 constexpr double largestOscillatorError = 50.0;
+constexpr const char* samplesSuffix = ".samples";
 
 constexpr const char* usageText =
     "usage: tavofox-emulator --port N [--model 684|628A] [--memory 0|32|64|128]\n"
@@ -31,8 +32,9 @@ constexpr const char* usageText =
     "  --model 684|628A      processor model (default 684)\n"
     "  --memory 0|32|64|128  external sample memory in KiB (default 64)\n"
     "  --firmware M.N        firmware version, each part 0..15 (default 2.1)\n"
-    "  --eeprom FILE         keeps the parameter memory (256 bytes) in FILE between runs\n"
-    "  --paced               sends replies at the pace of a 19200-baud line\n"
+    "  --eeprom FILE         keeps the parameter memory (256 bytes) in FILE between runs,\n"
+    "                        and the external sample memory in FILE.samples\n"
+    "  --paced               carries every byte, both ways, at the pace of a 19200-baud line\n"
     "  --oscillator-error P  factory error of the internal oscillator in percent, -50..50\n"
     "                        (default +3.0); while tuning, each trim received prints the\n"
     "                        frequency a counter on the LED pin would show (the emulator's\n"
@@ -150,6 +152,16 @@ int main(int argc, char** argv) {
                      options.eepromPath.c_str());
         return failureExit;
     }
+    const std::string samplesPath =
+        options.eepromPath.empty() ? std::string() : options.eepromPath + samplesSuffix;
+    const bool keepsSamples = !samplesPath.empty() && !emulator.externalMemory().empty();
+    if (keepsSamples && std::filesystem::exists(samplesPath, error) &&
+        !emulator.loadExternalMemory(samplesPath)) {
+        // A memory of another size, or another file: kept as it is rather than overwritten.
+        std::fprintf(stderr, "tavofox-emulator: %s is not a sample memory of %d KiB\n", samplesPath.c_str(),
+                     options.memoryKiB);
+        return failureExit;
+    }
 
     // The signals are taken by sigwait below; blocked before the serving thread starts, so that
     // it inherits the mask and never takes them itself.
@@ -176,6 +188,10 @@ int main(int argc, char** argv) {
     if (!options.eepromPath.empty() && !emulator.saveParameterMemory(options.eepromPath)) {
         std::fprintf(stderr, "tavofox-emulator: cannot save the parameter memory to %s\n",
                      options.eepromPath.c_str());
+        exitCode = failureExit;
+    }
+    if (keepsSamples && !emulator.saveExternalMemory(samplesPath)) {
+        std::fprintf(stderr, "tavofox-emulator: cannot save the sample memory to %s\n", samplesPath.c_str());
         exitCode = failureExit;
     }
     return exitCode;

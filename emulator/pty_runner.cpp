@@ -6,11 +6,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -19,8 +22,10 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // One byte on a 19200-baud line with 8 data bits and 2 stop bits: 11 bit times.
-constexpr auto pacedByteTime = std::chrono::microseconds(11 * 1000000 / 19200);
+constexpr auto pacedByteTime = std::chrono::nanoseconds(std::int64_t{11} * 1000000000 / 19200);
 // How often a line that never falls silent sends a noise byte.
 constexpr int noiseGapMs = 1;
 // How long a reply waits for room on the line before it is dropped, as a real line would lose it.
@@ -132,10 +137,8 @@ bool PtyRunner::lineSettingsRight() const {
 }
 
 void PtyRunner::send(int master, const std::vector<std::uint8_t>& bytes) {
-    const std::size_t step = paced_ ? 1 : bytes.size();
     for (std::size_t sent = 0; sent < bytes.size();) {
-        if (paced_) std::this_thread::sleep_for(pacedByteTime);
-        const ssize_t put = ::write(master, bytes.data() + sent, std::min(step, bytes.size() - sent));
+        const ssize_t put = ::write(master, bytes.data() + sent, bytes.size() - sent);
         if (put > 0) {
             sent += static_cast<std::size_t>(put);
             continue;
@@ -147,11 +150,54 @@ void PtyRunner::send(int master, const std::vector<std::uint8_t>& bytes) {
     }
 }
 
+void PtyRunner::deliverDue(int master) {
+    const auto now = Clock::now();
+    std::vector<std::uint8_t> out;
+    for (;;) {
+        const bool timerNext = !toTimer_.empty() && toTimer_.front().due <= now &&
+                               (toProgram_.empty() || toTimer_.front().due < toProgram_.front().due);
+        if (timerNext) {
+            const LineByte in = toTimer_.front();
+            toTimer_.pop_front();
+            std::vector<std::uint8_t> reply;
+            bool dropped = false;
+            {
+                const std::lock_guard lock(mutex_);
+                reply = emulator_.receive(in.byte);
+                const int dropAfter = emulator_.faults().dropLineAfterBytes;
+                dropped = dropAfter >= 0 && emulator_.counters().bytesReceived >= dropAfter;
+                if (dropped) closeMaster();
+            }
+            if (dropped) {
+                // Nothing more reaches the program, not even the replies already on their way.
+                toTimer_.clear();
+                toProgram_.clear();
+                return;
+            }
+            // The timer answers as soon as a byte is in; its replies follow each other on the line.
+            for (std::uint8_t byte : reply) {
+                const auto due = paced_ ? std::max(in.due, programLineFree_) + pacedByteTime : in.due;
+                programLineFree_ = due;
+                toProgram_.push_back({due, byte});
+            }
+        } else if (!toProgram_.empty() && toProgram_.front().due <= now) {
+            out.push_back(toProgram_.front().byte);
+            toProgram_.pop_front();
+        } else {
+            break;
+        }
+    }
+    if (!out.empty()) send(master, out);
+}
+
 void PtyRunner::run() {
     {
         const std::lock_guard lock(mutex_);
         serving_ = true;
     }
+    // Paced, each wake-up is due to a fraction of a byte time; the usual timer slack (50 us)
+    // would add to every turnaround of a transfer.
+    if (paced_) ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     std::uint8_t buffer[readChunk];
     while (!stopping_) {
         int master = -1;
@@ -161,8 +207,28 @@ void PtyRunner::run() {
             master = master_;
             noisy = master >= 0 && emulator_.faults().garbageStream;
         }
+        if (master < 0) {
+            toTimer_.clear();
+            toProgram_.clear();
+        }
+        std::optional<Clock::time_point> next;
+        if (!toTimer_.empty()) next = toTimer_.front().due;
+        if (!toProgram_.empty())
+            next = next ? std::min(*next, toProgram_.front().due) : toProgram_.front().due;
+        timespec wait{};
+        timespec* timeout = nullptr;
+        if (next) {
+            const auto left = std::max(Clock::duration::zero(), *next - Clock::now());
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            wait.tv_sec = static_cast<std::time_t>(ns / 1000000000);
+            wait.tv_nsec = static_cast<long>(ns % 1000000000);
+            timeout = &wait;
+        } else if (noisy) {
+            wait.tv_nsec = noiseGapMs * 1000000L;
+            timeout = &wait;
+        }
         pollfd waits[2] = {{wakeRead_, POLLIN, 0}, {master, POLLIN, 0}};
-        const int ready = ::poll(waits, 2, noisy ? noiseGapMs : -1);
+        const int ready = ::ppoll(waits, 2, timeout, nullptr);
         if (ready < 0) {
             if (errno == EINTR) continue;
             break;
@@ -179,8 +245,7 @@ void PtyRunner::run() {
             }
             continue;
         }
-        if (master < 0) continue;
-        if (ready == 0) {
+        if (master >= 0 && ready == 0 && noisy && !next) {
             std::uint8_t noise = 0;
             {
                 const std::lock_guard lock(mutex_);
@@ -189,34 +254,36 @@ void PtyRunner::run() {
             send(master, {noise});
             continue;
         }
-        if (!(waits[1].revents & POLLIN)) {
-            // No slave can hang up while we keep one open; a master in error is a dead line.
-            const std::lock_guard lock(mutex_);
-            closeMaster();
-            continue;
-        }
-        const ssize_t got = ::read(master, buffer, sizeof buffer);
-        if (got <= 0) {
-            if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-            const std::lock_guard lock(mutex_);
-            closeMaster();
-            continue;
-        }
-        std::vector<std::uint8_t> replies;
-        bool dropped = false;
-        {
-            const std::lock_guard lock(mutex_);
-            // A garbled line (wrong speed or framing) gives the timer nothing it can read.
-            if (!lineSettingsRight()) continue;
-            for (ssize_t i = 0; i < got && !dropped; ++i) {
-                const std::vector<std::uint8_t> reply = emulator_.receive(buffer[i]);
-                const int dropAfter = emulator_.faults().dropLineAfterBytes;
-                dropped = dropAfter >= 0 && emulator_.counters().bytesReceived >= dropAfter;
-                if (!dropped) replies.insert(replies.end(), reply.begin(), reply.end());
+        if (master >= 0 && waits[1].revents) {
+            if (!(waits[1].revents & POLLIN)) {
+                // No slave can hang up while we keep one open; a master in error is a dead line.
+                const std::lock_guard lock(mutex_);
+                closeMaster();
+                continue;
             }
-            if (dropped) closeMaster();
+            const ssize_t got = ::read(master, buffer, sizeof buffer);
+            if (got <= 0) {
+                if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+                const std::lock_guard lock(mutex_);
+                closeMaster();
+                continue;
+            }
+            const auto arrived = Clock::now();
+            bool lineRight = false;
+            {
+                const std::lock_guard lock(mutex_);
+                lineRight = lineSettingsRight();
+            }
+            // A garbled line (wrong speed or framing) gives the timer nothing it can read.
+            if (lineRight) {
+                for (ssize_t i = 0; i < got; ++i) {
+                    const auto due = paced_ ? std::max(arrived, timerLineFree_) + pacedByteTime : arrived;
+                    timerLineFree_ = due;
+                    toTimer_.push_back({due, buffer[i]});
+                }
+            }
         }
-        if (!dropped) send(master, replies);
+        if (master >= 0) deliverDue(master);
     }
     const std::lock_guard lock(mutex_);
     serving_ = false;

@@ -2,8 +2,10 @@
 // Serves one TimerEmulator on a pseudo-terminal and offers it as port com<N>.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -14,8 +16,9 @@
 
 class PtyRunner {
 public:
-    // Opens the pseudo-terminal and registers com<port> in the port directory.
-    // Throws std::runtime_error when that is not possible.
+    // Opens the pseudo-terminal and registers com<port> in the port directory. Paced, every
+    // byte takes its 11 bit times at 19200 baud on its way, in each direction, one after the
+    // other, as on a real cable. Throws std::runtime_error when that is not possible.
     PtyRunner(TimerEmulator& emulator, int port, bool paced = false);
     ~PtyRunner(); // stops, closes, removes the link
     PtyRunner(const PtyRunner&) = delete;
@@ -42,6 +45,20 @@ private:
     void closeMaster() noexcept;
     void wakeServer() noexcept;
     void send(int master, const std::vector<std::uint8_t>& bytes);
+
+    // A byte on its way along the line, due when its last stop bit is in.
+    struct LineByte {
+        std::chrono::steady_clock::time_point due;
+        std::uint8_t byte;
+    };
+    // Hands the bytes that are due to the timer and its replies that are due to the program,
+    // in the order of their times.
+    void deliverDue(int master);
+
+    std::deque<LineByte> toTimer_;
+    std::deque<LineByte> toProgram_;
+    std::chrono::steady_clock::time_point timerLineFree_{};
+    std::chrono::steady_clock::time_point programLineFree_{};
 
     TimerEmulator& emulator_;
     int port_;

@@ -223,26 +223,27 @@ std::vector<std::uint8_t> TimerEmulator::command(std::uint8_t byte) {
     }
 }
 
-bool TimerEmulator::loadParameterMemory(const std::string& path) {
+namespace {
+
+// A memory image of exactly size bytes; nothing else is taken for one.
+bool loadImage(const std::string& path, std::uint8_t* memory, std::size_t size) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;
-    std::array<char, TimerMemoryMap::parameterMemorySize> bytes{};
-    if (!file.read(bytes.data(), bytes.size())) return false;
+    std::vector<char> bytes(size);
+    if (!file.read(bytes.data(), static_cast<std::streamsize>(size))) return false;
     // A longer file is no memory image of this timer.
     if (file.peek() != std::ifstream::traits_type::eof()) return false;
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        parameter_[i] = static_cast<std::uint8_t>(bytes[i]);
+    std::copy(bytes.begin(), bytes.end(), memory);
     return true;
 }
 
-bool TimerEmulator::saveParameterMemory(const std::string& path) const {
+bool saveImage(const std::string& path, const std::uint8_t* memory, std::size_t size) {
     // Written aside and renamed, so that a failed save never leaves half a memory behind.
     const std::string temporary = path + ".new";
     {
         std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
         if (!file) return false;
-        file.write(reinterpret_cast<const char*>(parameter_.data()),
-                   static_cast<std::streamsize>(parameter_.size()));
+        file.write(reinterpret_cast<const char*>(memory), static_cast<std::streamsize>(size));
         file.close();
         if (!file) {
             std::remove(temporary.c_str());
@@ -254,4 +255,22 @@ bool TimerEmulator::saveParameterMemory(const std::string& path) const {
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool TimerEmulator::loadParameterMemory(const std::string& path) {
+    return loadImage(path, parameter_.data(), parameter_.size());
+}
+
+bool TimerEmulator::saveParameterMemory(const std::string& path) const {
+    return saveImage(path, parameter_.data(), parameter_.size());
+}
+
+bool TimerEmulator::loadExternalMemory(const std::string& path) {
+    return loadImage(path, external_.data(), external_.size());
+}
+
+bool TimerEmulator::saveExternalMemory(const std::string& path) const {
+    return saveImage(path, external_.data(), external_.size());
 }

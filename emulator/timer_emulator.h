@@ -56,6 +56,9 @@ public:
     std::vector<std::uint8_t>& externalMemory() { return external_; }
     bool loadParameterMemory(const std::string& path);
     bool saveParameterMemory(const std::string& path) const;
+    // The external sample memory as a file of exactly its size.
+    bool loadExternalMemory(const std::string& path);
+    bool saveExternalMemory(const std::string& path) const;
 
     std::array<std::uint8_t, 2> identityBytes() const;
     // A byte of line noise: never the echo of the last byte received, nor "!", ">" or "#".

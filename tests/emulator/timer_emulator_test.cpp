@@ -146,3 +146,24 @@ TEST(TimerEmulator, ParameterMemoryKeepsToItsFile) {
     }
     EXPECT_FALSE(timer.saveParameterMemory(scratch.path() + "/no/such/folder/eeprom.bin"));
 }
+
+TEST(TimerEmulator, SampleMemoryKeepsToAFileOfItsSize) {
+    TempConfigHome scratch;
+    const std::string path = scratch.path() + "/eeprom.bin.samples";
+    TimerEmulator timer(TimerEmulator::Model::Pic684, 32);
+    feed(timer, {'U', 2, 0x00, 0x7F, 0xFE, 0x12, 0x34});
+    feed(timer, {'G'});
+    ASSERT_TRUE(timer.saveExternalMemory(path));
+    EXPECT_EQ(std::filesystem::file_size(path), 32768u);
+
+    TimerEmulator restarted(TimerEmulator::Model::Pic684, 32);
+    ASSERT_TRUE(restarted.loadExternalMemory(path));
+    EXPECT_EQ(restarted.externalMemory()[0x7FFE], 0x12);
+    EXPECT_EQ(restarted.externalMemory()[0x7FFF], 0x34);
+    EXPECT_EQ(restarted.externalMemory()[0], 0xFF);
+
+    // A memory of another size is no image of this one.
+    TimerEmulator larger(TimerEmulator::Model::Pic684, 64);
+    EXPECT_FALSE(larger.loadExternalMemory(path));
+    EXPECT_EQ(larger.externalMemory()[0x7FFE], 0xFF);
+}
