@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +45,11 @@ public:
         return tuner_ ? tuner_(current, sendTrim) : std::nullopt;
     }
     std::optional<RingtoneChoice> editRingtone(const std::string&) override { return ringtoneAnswer_; }
+    std::optional<std::string> chooseFileToOpen(std::string_view, std::string_view,
+                                                const std::string&) override {
+        return fileAnswer_;
+    }
+    std::unique_ptr<ProgressHandle> openProgress(std::string_view, bool) override { return nullptr; }
 
     void answerToneSequence(std::string text) { toneSequenceAnswer_ = std::move(text); }
     void answerTransmitSequence(const std::array<std::uint8_t, 16>& table) {
@@ -51,6 +57,7 @@ public:
     }
     void answerTuning(Tuner tuner) { tuner_ = std::move(tuner); }
     void answerRingtone(RingtoneChoice choice) { ringtoneAnswer_ = std::move(choice); }
+    void answerFile(std::string path) { fileAnswer_ = std::move(path); }
     const std::string& identity() const { return identity_; }
 
 private:
@@ -62,4 +69,5 @@ private:
     std::optional<std::array<std::uint8_t, 16>> transmitSequenceAnswer_;
     Tuner tuner_;
     std::optional<RingtoneChoice> ringtoneAnswer_;
+    std::optional<std::string> fileAnswer_;
 };

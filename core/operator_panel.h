@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,22 @@ struct RingtoneChoice {
     std::string filePath;
     bool melodyValid = false;
     std::array<std::uint8_t, 128> melody{}; // the block at address 128
+};
+
+// A progress display for a long operation: a text line, a bar over a range, and a way for
+// the operator to cancel. The operation polls it between its steps.
+class ProgressHandle {
+public:
+    virtual ~ProgressHandle() = default;
+    virtual void setText(std::string_view text) = 0;
+    virtual void setRange(int lower, int upper, int step) = 0;
+    // Moves the bar; gives its previous position.
+    virtual int setPosition(int position) = 0;
+    // Lets the display and the operator catch up; with escapeCancels the Escape key cancels.
+    virtual void pump(bool escapeCancels) = 0;
+    virtual bool cancelled() const = 0;
+    // Ends the display; the destructor does it too.
+    virtual void close() = 0;
 };
 
 class OperatorPanel {
@@ -46,6 +63,16 @@ public:
     // The ringtone dialog, opened with the file last used; nothing when it was closed
     // without "Send to TAVO unit".
     virtual std::optional<RingtoneChoice> editRingtone(const std::string& filePath) = 0;
+
+    // The open-file choice. filter lists pairs of a label and a pattern, each followed by
+    // '|', and ends with a second '|' ("Audio Files (*.wav)|*.wav|All Files (*.*)|*.*||");
+    // the file must exist. The chosen full path, or nothing when the operator cancelled.
+    virtual std::optional<std::string> chooseFileToOpen(std::string_view filter,
+                                                        std::string_view defaultExtension,
+                                                        const std::string& initialName) = 0;
+    // Opens a progress display with a title and a smooth or segmented bar; nothing when it
+    // cannot be shown.
+    virtual std::unique_ptr<ProgressHandle> openProgress(std::string_view title, bool smooth) = 0;
 };
 
 // Shows the wait cursor for the life of the guard.

@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
@@ -25,6 +27,7 @@
 #include "gui/dialog_units.h"
 #include "gui/oscillator_tune_dialog.h"
 #include "gui/program.h"
+#include "gui/progress_window.h"
 #include "gui/ringtone_dialog.h"
 #include "gui/settings_store.h"
 #include "gui/tone_sequence_dialog.h"
@@ -62,6 +65,23 @@ void numberButtons(QButtonGroup* group, std::initializer_list<QAbstractButton*> 
     int index = 0;
     for (QAbstractButton* button : buttons)
         group->setId(button, index++);
+}
+
+// An open-file filter of label|pattern pairs, ending in "||", as the file dialog's name
+// filters. "*.*" means every file, with or without a dot.
+QStringList nameFilters(std::string_view filter) {
+    const QStringList parts =
+        QString::fromUtf8(filter.data(), static_cast<qsizetype>(filter.size())).split('|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size() && !parts[i].isEmpty(); i += 2) {
+        QString label = parts[i];
+        if (const qsizetype open = label.lastIndexOf(QStringLiteral(" (")); open > 0 && label.endsWith(')'))
+            label.truncate(open);
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ').replace(QStringLiteral("*.*"), QStringLiteral("*"));
+        filters << QStringLiteral("%1 (%2)").arg(label, patterns);
+    }
+    return filters;
 }
 
 QAbstractButton* focusButtonOf(QButtonGroup* group) {
@@ -337,6 +357,28 @@ std::optional<RingtoneChoice> ControlDialog::editRingtone(const std::string& fil
     RingtoneDialog editor(filePath, this);
     if (editor.exec() != QDialog::Accepted) return std::nullopt;
     return editor.choice();
+}
+
+std::optional<std::string> ControlDialog::chooseFileToOpen(std::string_view filter,
+                                                           std::string_view defaultExtension,
+                                                           const std::string& initialName) {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(nameFilters(filter));
+    dialog.setDefaultSuffix(
+        QString::fromUtf8(defaultExtension.data(), static_cast<qsizetype>(defaultExtension.size())));
+    if (!initialName.empty()) {
+        const QFileInfo initial(QString::fromStdString(initialName));
+        dialog.setDirectory(initial.absolutePath());
+        dialog.selectFile(initial.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst().toStdString();
+}
+
+std::unique_ptr<ProgressHandle> ControlDialog::openProgress(std::string_view title, bool smooth) {
+    return std::make_unique<ProgressWindowHandle>(this, title, smooth);
 }
 
 // The enabling rules

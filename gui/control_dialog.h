@@ -48,6 +48,9 @@ public:
     editTransmitSequence(const std::array<std::uint8_t, 16>& table) override;
     std::optional<int> tuneOscillator(int current, const std::function<bool(int)>& sendTrim) override;
     std::optional<RingtoneChoice> editRingtone(const std::string& filePath) override;
+    std::optional<std::string> chooseFileToOpen(std::string_view filter, std::string_view defaultExtension,
+                                                const std::string& initialName) override;
+    std::unique_ptr<ProgressHandle> openProgress(std::string_view title, bool smooth) override;
 
     const TimerSettings& settings() const { return settings_; }
     const TimerSession& session() const { return session_; }

@@ -1,5 +1,40 @@
 #include "test_panel.h"
 
+namespace {
+
+class TestProgress : public ProgressHandle {
+public:
+    explicit TestProgress(TestPanel& panel) : panel_(panel) {}
+    ~TestProgress() override { close(); }
+
+    void setText(std::string_view text) override { panel_.progress.text = std::string(text); }
+    void setRange(int lower, int upper, int) override {
+        panel_.progress.lower = lower;
+        panel_.progress.upper = upper;
+    }
+    int setPosition(int position) override {
+        auto& positions = panel_.progress.positions;
+        const int previous = positions.empty() ? 0 : positions.back();
+        positions.push_back(position);
+        return previous;
+    }
+    void pump(bool escapeCancels) override {
+        panel_.progress.escapeCancels = escapeCancels;
+        if (panel_.progress.pumps++ == panel_.cancelAtPump) panel_.progress.cancelled = true;
+    }
+    bool cancelled() const override { return panel_.progress.cancelled; }
+    void close() override {
+        if (!panel_.progress.open) return;
+        panel_.progress.open = false;
+        panel_.events.emplace_back("progress-");
+    }
+
+private:
+    TestPanel& panel_;
+};
+
+} // namespace
+
 void TestPanel::showMessage(std::string_view text, MessageIcon icon) {
     messages.push_back({std::string(text), icon});
     events.push_back("message " + std::string(text));
@@ -100,4 +135,21 @@ std::vector<std::string> TestPanel::messageTexts() const {
     for (const auto& m : messages)
         texts.push_back(m.text);
     return texts;
+}
+
+std::optional<std::string> TestPanel::chooseFileToOpen(std::string_view filter,
+                                                       std::string_view defaultExtension,
+                                                       const std::string& initialName) {
+    events.emplace_back("file");
+    fileChoices.push_back({std::string(filter), std::string(defaultExtension), initialName});
+    return fileAnswer;
+}
+
+std::unique_ptr<ProgressHandle> TestPanel::openProgress(std::string_view title, bool smooth) {
+    events.emplace_back("progress+");
+    progress = Progress{};
+    progress.title = std::string(title);
+    progress.smooth = smooth;
+    progress.open = true;
+    return std::make_unique<TestProgress>(*this);
 }

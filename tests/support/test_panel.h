@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,9 @@ public:
     editTransmitSequence(const std::array<std::uint8_t, 16>& table) override;
     std::optional<int> tuneOscillator(int current, const std::function<bool(int)>& sendTrim) override;
     std::optional<RingtoneChoice> editRingtone(const std::string& filePath) override;
+    std::optional<std::string> chooseFileToOpen(std::string_view filter, std::string_view defaultExtension,
+                                                const std::string& initialName) override;
+    std::unique_ptr<ProgressHandle> openProgress(std::string_view title, bool smooth) override;
 
     // Texts of the messages shown, in order.
     std::vector<std::string> messageTexts() const;
@@ -44,7 +48,7 @@ public:
     std::vector<Message> messages;
     // "wait+", "wait-", "sleep <ms>", "info", "error", "link <0|1>", "readForm", "showForm",
     // "modes", "identity <text>", "message <text>", "edit", "edit steps", "tune <current>",
-    // "trim <value> <echoed 0|1>", "ringtone"
+    // "trim <value> <echoed 0|1>", "ringtone", "file", "progress+", "progress-"
     std::vector<std::string> events;
     int port = -1;
     std::string identity;
@@ -64,4 +68,29 @@ public:
     bool tuneAccepted = true;
     std::optional<RingtoneChoice> ringtoneAnswer; // nothing = the operator closes the dialog
     std::string ringtoneFileShown;
+
+    std::optional<std::string> fileAnswer; // nothing = the operator cancels
+    struct FileChoice {
+        std::string filter;
+        std::string extension;
+        std::string initialName;
+    };
+    std::vector<FileChoice> fileChoices;
+
+    // What the last progress display was given.
+    struct Progress {
+        std::string title;
+        bool smooth = true;
+        std::string text;
+        int lower = 0;
+        int upper = 0;
+        std::vector<int> positions;
+        int pumps = 0;
+        bool escapeCancels = false;
+        bool open = false;
+        bool cancelled = false;
+    };
+    Progress progress;
+    // The operator cancels during this pump of the display (0 = the first); -1 = never.
+    int cancelAtPump = -1;
 };
