@@ -23,6 +23,7 @@ set(TAVOFOX_CORE_SOURCES
   core/operations/oscillator_tuning.cpp
   core/operations/ringtone_dialog_model.cpp
   core/operations/ringtone_load.cpp
+  core/operations/sound_upload.cpp
 )
 # The serial port and the port numbers of the platform.
 if(WIN32)

@@ -20,6 +20,7 @@
 #include "core/operations/configuration.h"
 #include "core/operations/oscillator_tuning.h"
 #include "core/operations/ringtone_load.h"
+#include "core/operations/sound_upload.h"
 #include "core/operations/tone_sequence_edit.h"
 #include "core/operations/transmit_sequence_edit.h"
 #include "gui/about_dialog.h"
@@ -138,6 +139,7 @@ void ControlDialog::connectEvents() {
     onClicked(ui_->transmitSequenceButton, [this] { ::editTransmitSequence(operation_); });
     onClicked(ui_->calibrateButton, [this] { ::tuneOscillator(operation_); });
     onClicked(ui_->loadRingtoneButton, [this] { ::loadRingtone(operation_); });
+    onClicked(ui_->loadSoundButton, [this] { ::loadSoundSample(operation_); });
     connect(ui_->quitButton, &QPushButton::clicked, this, &ControlDialog::accept);
 
     connect(ui_->transmissionGroup, &QButtonGroup::idClicked, this, [this] {
