@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "cli/ringtone_commands.h"
+#include "cli/sound_commands.h"
 #include "cli/transmit_commands.h"
 #include "core/decimal.h"
 #include "core/form/settings_text.h"
@@ -19,15 +20,18 @@
 
 namespace {
 
-constexpr const char* usageText = "usage: tavofoxctl ports\n"
-                                  "       tavofoxctl --port N identify | reset | test-mode | read\n"
-                                  "       tavofoxctl --port N write [--from FILE] [key=value ...]\n"
-                                  "       tavofoxctl --port N tone-sequence TEXT\n"
-                                  "       tavofoxctl --port N transmit-sequence SECONDS:KIND ...\n"
-                                  "       tavofoxctl --port N tune [--write]\n"
-                                  "       tavofoxctl --port N ringtone send FILE [--bpm B] [--no-staccato]\n"
-                                  "       tavofoxctl ringtone encode FILE\n"
-                                  "       tavofoxctl ringtone wav FILE OUT.wav [--rate HZ]\n";
+constexpr const char* usageText =
+    "usage: tavofoxctl ports\n"
+    "       tavofoxctl --port N identify | reset | test-mode | read\n"
+    "       tavofoxctl --port N write [--from FILE] [key=value ...]\n"
+    "       tavofoxctl --port N tone-sequence TEXT\n"
+    "       tavofoxctl --port N transmit-sequence SECONDS:KIND ...\n"
+    "       tavofoxctl --port N tune [--write]\n"
+    "       tavofoxctl --port N ringtone send FILE [--bpm B] [--no-staccato]\n"
+    "       tavofoxctl ringtone encode FILE\n"
+    "       tavofoxctl ringtone wav FILE OUT.wav [--rate HZ]\n"
+    "       tavofoxctl --port N sound FILE\n"
+    "       tavofoxctl sound check FILE [--clock 8000000|10000000] [--memory KIB]\n";
 constexpr const char* noIdentity = "The timer did not identify itself";
 constexpr const char* cannotRead = "cannot read ";
 constexpr const char* unexpectedFailure = "unexpected failure";
@@ -187,6 +191,8 @@ int TimerCommandLine::run(const std::string& command, const std::vector<std::str
         TimerCommandParts timer = parts();
         return sendRingtone(timer, rest);
     }
+    if (command == "sound" && rest.size() == 1)
+        return connect() ? uploadSound(operation_, panel_, rest[0]) : ExitStatus::failed;
     throw UsageError{"unknown command or wrong arguments: " + command};
 }
 
@@ -212,6 +218,12 @@ int runTavofoxctl(const std::vector<std::string>& args, std::istream& in, std::o
         if (args[0] == "ringtone")
             return runRingtoneCommand({args.begin() + 1, args.end()}, out, err,
                                       [&err](const std::string& problem) { return usage(err, problem); });
+        if (args[0] == "sound") {
+            std::string problem;
+            const int status = checkSound({args.begin() + 1, args.end()}, out, err, problem);
+            if (!problem.empty()) throw UsageError{problem};
+            return status;
+        }
         if (args[0] != "--port" || args.size() < 3) throw UsageError{""};
         const std::optional<int> port = parseDigits(args[1]);
         if (!port || *port < 1) throw UsageError{"--port needs a port number: " + args[1]};

@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include "cli/sound_commands.h"
+
 ConsolePanel::ConsolePanel(int port, std::ostream& err, Sleeper sleeper)
     : port_(port), err_(err), sleeper_(std::move(sleeper)) {}
 
@@ -11,4 +13,8 @@ void ConsolePanel::showMessage(std::string_view text, MessageIcon) {
 
 void ConsolePanel::sleepMs(int ms) {
     if (sleeper_) sleeper_(ms);
+}
+
+std::unique_ptr<ProgressHandle> ConsolePanel::openProgress(std::string_view, bool) {
+    return openConsoleProgress(err_);
 }

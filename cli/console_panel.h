@@ -49,7 +49,8 @@ public:
                                                 const std::string&) override {
         return fileAnswer_;
     }
-    std::unique_ptr<ProgressHandle> openProgress(std::string_view, bool) override { return nullptr; }
+    // A bar on the error stream when that is a terminal; Ctrl-C cancels.
+    std::unique_ptr<ProgressHandle> openProgress(std::string_view title, bool smooth) override;
 
     void answerToneSequence(std::string text) { toneSequenceAnswer_ = std::move(text); }
     void answerTransmitSequence(const std::array<std::uint8_t, 16>& table) {
