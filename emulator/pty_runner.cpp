@@ -150,42 +150,42 @@ void PtyRunner::send(int master, const std::vector<std::uint8_t>& bytes) {
     }
 }
 
-void PtyRunner::deliverDue(int master) {
+void PtyRunner::receive(int master, const std::uint8_t* bytes, std::size_t count) {
+    const auto arrived = Clock::now();
+    std::vector<std::uint8_t> reply;
+    for (std::size_t i = 0; i < count; ++i) {
+        // The replies depend on the bytes alone, so they are made now; only their times
+        // follow the line.
+        const auto in = paced_ ? std::max(arrived, timerLineFree_) + pacedByteTime : arrived;
+        timerLineFree_ = in;
+        bool dropped = false;
+        {
+            const std::lock_guard lock(mutex_);
+            reply = emulator_.receive(bytes[i]);
+            const int dropAfter = emulator_.faults().dropLineAfterBytes;
+            dropped = dropAfter >= 0 && emulator_.counters().bytesReceived >= dropAfter;
+            if (dropped) closeMaster();
+        }
+        if (dropped) {
+            // Nothing more reaches the program, not even the replies already on their way.
+            toProgram_.clear();
+            return;
+        }
+        for (std::uint8_t byte : reply) {
+            const auto due = paced_ ? std::max(in, programLineFree_) + pacedByteTime : in;
+            programLineFree_ = due;
+            toProgram_.push_back({due, byte});
+        }
+    }
+    sendDue(master);
+}
+
+void PtyRunner::sendDue(int master) {
     const auto now = Clock::now();
     std::vector<std::uint8_t> out;
-    for (;;) {
-        const bool timerNext = !toTimer_.empty() && toTimer_.front().due <= now &&
-                               (toProgram_.empty() || toTimer_.front().due < toProgram_.front().due);
-        if (timerNext) {
-            const LineByte in = toTimer_.front();
-            toTimer_.pop_front();
-            std::vector<std::uint8_t> reply;
-            bool dropped = false;
-            {
-                const std::lock_guard lock(mutex_);
-                reply = emulator_.receive(in.byte);
-                const int dropAfter = emulator_.faults().dropLineAfterBytes;
-                dropped = dropAfter >= 0 && emulator_.counters().bytesReceived >= dropAfter;
-                if (dropped) closeMaster();
-            }
-            if (dropped) {
-                // Nothing more reaches the program, not even the replies already on their way.
-                toTimer_.clear();
-                toProgram_.clear();
-                return;
-            }
-            // The timer answers as soon as a byte is in; its replies follow each other on the line.
-            for (std::uint8_t byte : reply) {
-                const auto due = paced_ ? std::max(in.due, programLineFree_) + pacedByteTime : in.due;
-                programLineFree_ = due;
-                toProgram_.push_back({due, byte});
-            }
-        } else if (!toProgram_.empty() && toProgram_.front().due <= now) {
-            out.push_back(toProgram_.front().byte);
-            toProgram_.pop_front();
-        } else {
-            break;
-        }
+    while (!toProgram_.empty() && toProgram_.front().due <= now) {
+        out.push_back(toProgram_.front().byte);
+        toProgram_.pop_front();
     }
     if (!out.empty()) send(master, out);
 }
@@ -207,14 +207,9 @@ void PtyRunner::run() {
             master = master_;
             noisy = master >= 0 && emulator_.faults().garbageStream;
         }
-        if (master < 0) {
-            toTimer_.clear();
-            toProgram_.clear();
-        }
+        if (master < 0) toProgram_.clear();
         std::optional<Clock::time_point> next;
-        if (!toTimer_.empty()) next = toTimer_.front().due;
-        if (!toProgram_.empty())
-            next = next ? std::min(*next, toProgram_.front().due) : toProgram_.front().due;
+        if (!toProgram_.empty()) next = toProgram_.front().due;
         timespec wait{};
         timespec* timeout = nullptr;
         if (next) {
@@ -268,22 +263,16 @@ void PtyRunner::run() {
                 closeMaster();
                 continue;
             }
-            const auto arrived = Clock::now();
             bool lineRight = false;
             {
                 const std::lock_guard lock(mutex_);
                 lineRight = lineSettingsRight();
             }
             // A garbled line (wrong speed or framing) gives the timer nothing it can read.
-            if (lineRight) {
-                for (ssize_t i = 0; i < got; ++i) {
-                    const auto due = paced_ ? std::max(arrived, timerLineFree_) + pacedByteTime : arrived;
-                    timerLineFree_ = due;
-                    toTimer_.push_back({due, buffer[i]});
-                }
-            }
+            if (lineRight) receive(master, buffer, static_cast<std::size_t>(got));
+            continue;
         }
-        if (master >= 0) deliverDue(master);
+        if (master >= 0) sendDue(master);
     }
     const std::lock_guard lock(mutex_);
     serving_ = false;

@@ -46,16 +46,17 @@ private:
     void wakeServer() noexcept;
     void send(int master, const std::vector<std::uint8_t>& bytes);
 
-    // A byte on its way along the line, due when its last stop bit is in.
+    // The timer takes each byte of the program as soon as its last stop bit is in and starts
+    // its answer at once; what it sends follows on the line, one byte after the other.
+    void receive(int master, const std::uint8_t* bytes, std::size_t count);
+    // Hands the program the replies whose time has come.
+    void sendDue(int master);
+
+    // A reply on its way along the line, due when its last stop bit is in.
     struct LineByte {
         std::chrono::steady_clock::time_point due;
         std::uint8_t byte;
     };
-    // Hands the bytes that are due to the timer and its replies that are due to the program,
-    // in the order of their times.
-    void deliverDue(int master);
-
-    std::deque<LineByte> toTimer_;
     std::deque<LineByte> toProgram_;
     std::chrono::steady_clock::time_point timerLineFree_{};
     std::chrono::steady_clock::time_point programLineFree_{};
