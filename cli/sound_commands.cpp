@@ -45,6 +45,8 @@ public:
         struct sigaction action {};
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
+        // Writes to the terminal go on; the serial port's waits see the interruption and go on too.
+        action.sa_flags = SA_RESTART;
         hooked_ = ::sigaction(SIGINT, &action, &previous_) == 0;
     }
     ~ConsoleProgress() override { close(); }
