@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "support/emulated_timer.h"
+#include "support/golden.h"
 #include "support/sound_files.h"
 
 namespace {
@@ -61,7 +62,7 @@ TEST(SoundCommands, UploadGoesToTheTimersMemory) {
     const CtlResult upload = tavofoxctl({"--port", "11", "sound", soundDataPath("square.wav")});
     EXPECT_EQ(upload.status, 0) << upload.err;
     EXPECT_EQ(upload.err, "Sound Sample succesful downloaded to timer\n");
-    const std::vector<std::uint8_t> golden = soundData("square_8000000.bin");
+    const std::vector<std::uint8_t> golden = goldenBytes("sound/square_8000000.hex");
     const auto memory = timer.with([](TimerEmulator& e) { return e.externalMemory(); });
     EXPECT_TRUE(std::equal(golden.begin(), golden.end(), memory.begin()));
     EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.parameterMemory()[13]; }), 180);

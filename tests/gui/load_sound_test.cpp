@@ -16,9 +16,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/formats/config_image.h"
 #include "gui/control_dialog.h"
 #include "support/emulated_timer.h"
+#include "support/golden.h"
 #include "support/sound_files.h"
 
 namespace {
@@ -70,10 +70,8 @@ TEST(LoadSound, ButtonUploadsTheChosenFileWithTheProgressWindow) {
     TempConfigHome home;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(home.path()));
     TimerEmulator emulator(TimerEmulator::Model::Pic628A, 32);
-    // Programmed once with the program's start values, so the form passes its checks.
-    const ConfigBlock block = encodeConfigBlock(TimerSettings{}, 10000000);
-    std::copy(block.begin(), block.end(), emulator.parameterMemory().begin());
-    std::fill(emulator.parameterMemory().begin() + block.size(), emulator.parameterMemory().begin() + 128, 0);
+    // Programmed once, so the form passes its checks.
+    loadGoldenImage(emulator, "programmed_without_sound.hex");
     PtyRunner runner(emulator, 6);
     runner.start();
     // A sample long enough to keep the progress window up for a while.

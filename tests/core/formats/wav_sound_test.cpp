@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/formats/wav_sound.h"
+#include "support/golden.h"
 #include "support/sound_files.h"
 
 namespace {
@@ -26,13 +27,13 @@ TEST(WavSound, RampAndSquareGiveTheGoldenBytesAtBothClocks) {
     };
     for (const Case& c : {Case{"ramp", clock684, 141}, Case{"ramp", clock628A, 177},
                           Case{"square", clock684, 181}, Case{"square", clock628A, 226}}) {
-        const std::string golden = std::string(c.name) + "_" + std::to_string(c.clockHz) + ".bin";
+        const std::string golden = "sound/" + std::string(c.name) + "_" + std::to_string(c.clockHz) + ".hex";
         const auto sample = convertSoundFile(soundData(std::string(c.name) + ".wav"), 32768, c.clockHz);
         ASSERT_TRUE(sample) << golden;
         EXPECT_EQ(sample->count, c.count) << golden;
         EXPECT_FALSE(sample->truncated);
         // The converted samples, then zeros to the end of the last block.
-        EXPECT_EQ(sample->bytes, soundData(golden)) << golden;
+        EXPECT_EQ(sample->bytes, goldenBytes(golden)) << golden;
     }
 }
 
@@ -44,7 +45,7 @@ TEST(WavSound, EditorsFilesGiveTheCanonicalFilesBytes) {
             const auto sample = convertSoundFile(soundData(name), 32768, clockHz);
             ASSERT_TRUE(sample) << name;
             EXPECT_EQ(sample->inputSamples, 200u) << name;
-            EXPECT_EQ(sample->bytes, soundData("ramp_" + std::to_string(clockHz) + ".bin"))
+            EXPECT_EQ(sample->bytes, goldenBytes("sound/ramp_" + std::to_string(clockHz) + ".hex"))
                 << name << clockHz;
         }
     }

@@ -10,6 +10,7 @@
 #include "core/link/serial_port.h"
 #include "core/operations/sound_upload.h"
 #include "support/emulated_timer.h"
+#include "support/golden.h"
 #include "support/sound_files.h"
 
 namespace {
@@ -68,7 +69,7 @@ TEST_F(SoundUploadTest, UploadWritesTheConvertedSampleItsLengthAndApplies) {
     EXPECT_EQ(timer.panel.fileChoices[0].initialName, "/earlier/fox.wav");
     EXPECT_EQ(timer.settings.audioFilePath, soundDataPath("square.wav"));
 
-    const std::vector<std::uint8_t> golden = soundData("square_8000000.bin");
+    const std::vector<std::uint8_t> golden = goldenBytes("sound/square_8000000.hex");
     const std::vector<std::uint8_t> memory = timer.with([](TimerEmulator& e) { return e.externalMemory(); });
     EXPECT_TRUE(std::equal(golden.begin(), golden.end(), memory.begin()));
     EXPECT_TRUE(std::all_of(memory.begin() + static_cast<std::ptrdiff_t>(golden.size()), memory.end(),

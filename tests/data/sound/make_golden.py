@@ -78,6 +78,11 @@ for name, content in files.items():
 for name, data in (("ramp", ramp), ("square", square)):
     for clock in (8000000, 10000000):
         bytes_, count = upload(data, clock)
-        with open(f"{name}_{clock}.bin", "wb") as out:
-            out.write(bytes_)
+        with open(f"{name}_{clock}.hex", "w") as out:
+            out.write(f"# {name}.wav uploaded to a timer at {clock} Hz: {count} samples, then zeros to\n"
+                      f"# the end of block {len(bytes_) // 32}. Written by make_golden.py.\n")
+            for row in range(0, len(bytes_), 16):
+                line = " ".join(f"{b:02X}" for b in bytes_[row:row + 16])
+                note = f"  # {row}" if row + 16 <= count or row >= count else f"  # {row}, samples end at {count}"
+                out.write(line + note + "\n")
         print(f"{name} at {clock} Hz: {count} samples, {len(bytes_) // 32} blocks")
