@@ -5,8 +5,13 @@
 #include <cstdio>
 #include <iostream>
 #include <optional>
+#include <string>
 
+#if defined(_WIN32)
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include "cli/commands.h"
 #include "cli/console_panel.h"
@@ -20,6 +25,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int barWidth = 30;
 // The bar is drawn again when its percentage changes, and at least this often for the times.
 constexpr auto redrawInterval = std::chrono::milliseconds(250);
+constexpr std::size_t echoedInterrupt = 2;
 constexpr int clock684 = 8000000;
 constexpr int clock628A = 10000000;
 constexpr int defaultMemoryKiB = 64;
@@ -29,6 +35,14 @@ volatile std::sig_atomic_t interrupted = 0;
 
 extern "C" void onInterrupt(int) {
     interrupted = 1;
+}
+
+bool errorStreamIsTerminal() {
+#if defined(_WIN32)
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return ::isatty(STDERR_FILENO) == 1;
+#endif
 }
 
 std::string minutesAndSeconds(double seconds) {
@@ -42,14 +56,21 @@ class ConsoleProgress : public ProgressHandle {
 public:
     ConsoleProgress(std::ostream& err, bool drawn) : err_(err), drawn_(drawn) {
         interrupted = 0;
+#if defined(_WIN32)
+        previous_ = std::signal(SIGINT, onInterrupt);
+        hooked_ = previous_ != SIG_ERR;
+#else
         struct sigaction action {};
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
         // Writes to the terminal go on; the serial port's waits see the interruption and go on too.
         action.sa_flags = SA_RESTART;
         hooked_ = ::sigaction(SIGINT, &action, &previous_) == 0;
+#endif
     }
-    ~ConsoleProgress() override { close(); }
+    ~ConsoleProgress() override {
+        close();
+    }
     ConsoleProgress(const ConsoleProgress&) = delete;
     ConsoleProgress& operator=(const ConsoleProgress&) = delete;
 
@@ -71,12 +92,21 @@ public:
     void pump(bool) override {
         if (interrupted) cancelled_ = true;
     }
-    bool cancelled() const override { return cancelled_; }
+    bool cancelled() const override {
+        return cancelled_;
+    }
     void close() override {
+#if defined(_WIN32)
+        if (hooked_) std::signal(SIGINT, previous_);
+#else
         if (hooked_) ::sigaction(SIGINT, &previous_, nullptr);
+#endif
         hooked_ = false;
-        if (shown_) err_ << "\r\033[K" << std::flush;
-        shown_ = false;
+        // The messages that follow start on a clean line, without the "^C" that the terminal
+        // may have echoed after the bar.
+        if (drawnLength_ > 0)
+            err_ << '\r' << std::string(drawnLength_ + echoedInterrupt, ' ') << '\r' << std::flush;
+        drawnLength_ = 0;
         drawn_ = false;
     }
 
@@ -86,10 +116,9 @@ private:
         const auto now = Clock::now();
         const int span = upper_ - lower_;
         const int percent = span > 0 ? static_cast<int>(std::int64_t{position_ - lower_} * 100 / span) : 0;
-        if (shown_ && percent == lastPercent_ && now - lastDraw_ < redrawInterval) return;
+        if (drawnLength_ > 0 && percent == lastPercent_ && now - lastDraw_ < redrawInterval) return;
         lastPercent_ = percent;
         lastDraw_ = now;
-        shown_ = true;
 
         const double elapsed = std::chrono::duration<double>(now - start_).count();
         const int done = position_ - lower_;
@@ -97,23 +126,29 @@ private:
             done > 0 && span > done ? minutesAndSeconds(elapsed * (span - done) / done) : std::string("-:--");
         const int filled = span > 0 ? static_cast<int>(std::int64_t{done} * barWidth / span) : 0;
         const auto block = static_cast<int>(SoundFormat::blockSize);
-        err_ << '\r'
-             << (percent < 10    ? "  "
-                 : percent < 100 ? " "
-                                 : "")
-             << percent << "% [" << std::string(static_cast<std::size_t>(filled), '#')
-             << std::string(static_cast<std::size_t>(barWidth - filled), ' ') << "] " << done / block << '/'
-             << (span + block - 1) / block << " blocks  " << minutesAndSeconds(elapsed) << " elapsed  "
-             << left << " left\033[K" << std::flush;
+        char line[160];
+        std::snprintf(line, sizeof line, "%3d%% [%s%s] %d/%d blocks  %s elapsed  %s left", percent,
+                      std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                      std::string(static_cast<std::size_t>(barWidth - filled), ' ').c_str(), done / block,
+                      (span + block - 1) / block, minutesAndSeconds(elapsed).c_str(), left.c_str());
+        const std::string text = line;
+        // Blanks over what a longer line before left behind.
+        const std::size_t padding = drawnLength_ > text.size() ? drawnLength_ - text.size() : 0;
+        err_ << '\r' << text << std::string(padding, ' ') << std::flush;
+        drawnLength_ = text.size() + padding;
     }
 
     std::ostream& err_;
     bool drawn_;
-    bool shown_ = false;
+    std::size_t drawnLength_ = 0;
     bool hooked_ = false;
     bool cancelled_ = false;
     bool started_ = false;
+#if defined(_WIN32)
+    void (*previous_)(int) = nullptr;
+#else
     struct sigaction previous_ {};
+#endif
     int lower_ = 0;
     int upper_ = 0;
     int position_ = 0;
@@ -132,7 +167,7 @@ std::optional<int> parseChoice(const std::string& text, std::initializer_list<in
 
 std::unique_ptr<ProgressHandle> openConsoleProgress(std::ostream& err) {
     // Only the program's own error stream can be its terminal.
-    const bool terminal = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
+    const bool terminal = &err == &std::cerr && errorStreamIsTerminal();
     return std::make_unique<ConsoleProgress>(err, terminal);
 }
 
