@@ -2,6 +2,7 @@
 
 #include "emulator/pty_runner.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -31,6 +32,10 @@ constexpr int noiseGapMs = 1;
 // How long a reply waits for room on the line before it is dropped, as a real line would lose it.
 constexpr int roomWaitMs = 100;
 constexpr std::size_t readChunk = 256;
+// A paced reply is never woken for more than this before its time; the wake-up lateness it
+// learns is averaged over about this many wake-ups.
+constexpr auto longestWakeLead = std::chrono::microseconds(300);
+constexpr int wakeLeadSmoothing = 8;
 constexpr const char* cannotCreate = "cannot create ";
 
 std::string systemError(const std::string& what) {
@@ -212,8 +217,13 @@ void PtyRunner::run() {
         if (!toProgram_.empty()) next = toProgram_.front().due;
         timespec wait{};
         timespec* timeout = nullptr;
-        if (next) {
-            const auto left = std::max(Clock::duration::zero(), *next - Clock::now());
+        // Paced, the wait ends early by what a wake-up has lately been late, and the rest is
+        // spent awake: a sleeping processor can take a tenth of a millisecond to wake, which
+        // a real line does not add to each reply.
+        const std::optional<Clock::time_point> wakeAt =
+            next ? std::optional(paced_ ? *next - wakeLead_ : *next) : std::nullopt;
+        if (wakeAt) {
+            const auto left = std::max(Clock::duration::zero(), *wakeAt - Clock::now());
             const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
             wait.tv_sec = static_cast<std::time_t>(ns / 1000000000);
             wait.tv_nsec = static_cast<long>(ns % 1000000000);
@@ -227,6 +237,12 @@ void PtyRunner::run() {
         if (ready < 0) {
             if (errno == EINTR) continue;
             break;
+        }
+        if (paced_ && ready == 0 && wakeAt) {
+            const auto late = std::clamp(Clock::now() - *wakeAt, Clock::duration::zero(),
+                                         std::chrono::duration_cast<Clock::duration>(longestWakeLead));
+            wakeLead_ += (late - wakeLead_) / wakeLeadSmoothing;
+            while (Clock::now() < *next) {}
         }
         if (waits[0].revents) {
             char drained[16];

@@ -60,6 +60,8 @@ private:
     std::deque<LineByte> toProgram_;
     std::chrono::steady_clock::time_point timerLineFree_{};
     std::chrono::steady_clock::time_point programLineFree_{};
+    // How much earlier than a reply's time a paced wait ends (learnt).
+    std::chrono::steady_clock::duration wakeLead_{};
 
     TimerEmulator& emulator_;
     int port_;
