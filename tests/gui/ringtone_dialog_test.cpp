@@ -26,34 +26,11 @@
 #include "gui/program.h"
 #include "gui/ringtone_dialog.h"
 #include "support/emulated_timer.h"
+#include "support/modal_operator.h"
 
 namespace {
 
 const QString examplePath = QStringLiteral(TAVOFOX_TEST_DATA "/ringtone/worked_example_crlf.rtt");
-
-// The operator at the modal windows: message boxes are answered with OK and recorded,
-// other modal dialogs go to onDialog.
-class ModalOperator : public QObject {
-public:
-    ModalOperator() {
-        connect(&poll_, &QTimer::timeout, this, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || !modal->isVisible()) return;
-            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-                texts << box->text();
-                box->buttons().front()->click();
-            } else if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && onDialog) {
-                onDialog(*dialog);
-            }
-        });
-        poll_.start(5);
-    }
-    QStringList texts;
-    std::function<void(QDialog&)> onDialog;
-
-private:
-    QTimer poll_;
-};
 
 template <typename T> T* child(QWidget& parent, const char* name) {
     T* found = parent.findChild<T*>(QString::fromLatin1(name));
@@ -153,7 +130,7 @@ TEST_F(RingtoneDialogTest, LayoutLoadFileButtonsAndPreview) {
     child<QPushButton>(dialog, "loadFileButton")->click();
     EXPECT_EQ(filters, (QStringList{"Ringtone Files (*.rtt)", "All Files (*)"}));
     EXPECT_EQ(suffix, "rtt");
-    EXPECT_TRUE(operatorAtBoxes.texts.isEmpty()) << operatorAtBoxes.texts.join('|').toStdString();
+    EXPECT_TRUE(operatorAtBoxes.texts().isEmpty()) << operatorAtBoxes.texts().join('|').toStdString();
     EXPECT_EQ(child<QLineEdit>(dialog, "rtttlTextEdit")->text(), "Example:d=4,o=5,b=120:8a,4a,8c.6,p");
     EXPECT_EQ(child<QLineEdit>(dialog, "notesDefinedEdit")->text(), "4");
     EXPECT_EQ(child<QLineEdit>(dialog, "eeDataSizeEdit")->text(), "12");
@@ -161,7 +138,7 @@ TEST_F(RingtoneDialogTest, LayoutLoadFileButtonsAndPreview) {
 
     for (const char* name : {"compactButton", "shiftUpButton", "shiftDownButton"})
         child<QPushButton>(dialog, name)->click();
-    EXPECT_EQ(operatorAtBoxes.texts, QStringList(3, "Not implemented in this version"));
+    EXPECT_EQ(operatorAtBoxes.texts(), QStringList(3, "Not implemented in this version"));
 
     // During the preview the dialog takes no input; Escape ends the preview, not the dialog.
     bpm->setText(QStringLiteral("240"));
@@ -198,7 +175,7 @@ TEST_F(RingtoneDialogTest, LoadRingtoneOpensTheDialogWithTheFileLastUsed) {
     QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("VOSK"), programName())
         .setValue(QStringLiteral("Settings/RingToneFile"), examplePath);
     ControlDialog window;
-    operatorAtBoxes.texts.clear();
+    operatorAtBoxes.boxes.clear();
     auto* button = child<QPushButton>(window, "loadRingtoneButton");
     EXPECT_FALSE(button->isEnabled());
     child<QRadioButton>(window, "ringtoneRadio")->click();
@@ -213,7 +190,7 @@ TEST_F(RingtoneDialogTest, LoadRingtoneOpensTheDialogWithTheFileLastUsed) {
     };
     button->click();
     EXPECT_EQ(shown, examplePath.toStdString());
-    EXPECT_TRUE(operatorAtBoxes.texts.isEmpty());
+    EXPECT_TRUE(operatorAtBoxes.texts().isEmpty());
     EXPECT_EQ(window.settings().ringtoneFilePath, examplePath.toStdString());
 }
 

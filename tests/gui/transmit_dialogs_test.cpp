@@ -22,32 +22,9 @@
 #include "gui/transmit_sequence_dialog.h"
 #include "support/device_tree.h"
 #include "support/emulated_timer.h"
+#include "support/modal_operator.h"
 
 namespace {
-
-// Answers every message box with its one button and records its text; hands other modal
-// dialogs to onDialog.
-class ModalAnswers : public QObject {
-public:
-    ModalAnswers() {
-        connect(&poll_, &QTimer::timeout, this, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || !modal->isVisible()) return;
-            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-                texts << box->text();
-                box->buttons().front()->click();
-            } else if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && onDialog) {
-                onDialog(*dialog);
-            }
-        });
-        poll_.start(5);
-    }
-    QStringList texts;
-    std::function<void(QDialog&)> onDialog;
-
-private:
-    QTimer poll_;
-};
 
 template <typename T> T* child(QWidget& parent, const QString& name) {
     T* found = parent.findChild<T*>(name);
@@ -78,7 +55,7 @@ protected:
     TempConfigHome home;
     // One USB adapter (COM65), whatever serial ports the test host has.
     DeviceTree machine{home.path() + "/machine"};
-    ModalAnswers answers;
+    ModalOperator answers;
 };
 
 TEST_F(TransmitDialogs, SequenceEditorOpensFromTheTableRoundsAndChecks) {
@@ -108,7 +85,7 @@ TEST_F(TransmitDialogs, SequenceEditorOpensFromTheTableRoundsAndChecks) {
     // 1500 s is refused at OK until it is changed.
     child<QPushButton>(editor, "okButton")->click();
     showActive(editor); // back from the message box
-    EXPECT_EQ(answers.texts, QStringList{"Please enter an integer between 0 and 1000."});
+    EXPECT_EQ(answers.texts(), QStringList{"Please enter an integer between 0 and 1000."});
     EXPECT_TRUE(editor.isVisible());
     EXPECT_EQ(QApplication::focusWidget(), lengthEdit(editor, 1));
 
@@ -130,7 +107,7 @@ TEST_F(TransmitDialogs, SequenceEditorOpensFromTheTableRoundsAndChecks) {
     const std::uint8_t written[] = {100, 0x09, 1, 0x11, 3, 0x00};
     std::copy(std::begin(written), std::end(written), expected.begin());
     EXPECT_EQ(editor.table(), expected);
-    EXPECT_EQ(answers.texts.size(), 1);
+    EXPECT_EQ(answers.texts().size(), 1);
 }
 
 TEST_F(TransmitDialogs, EditSequenceOfTheControllerSettingsRunsTheEditor) {
@@ -146,7 +123,7 @@ TEST_F(TransmitDialogs, EditSequenceOfTheControllerSettingsRunsTheEditor) {
     ASSERT_TRUE(button->isEnabled());
     button->click();
     // One step is no sequence: refused before anything goes to a timer, and kept.
-    EXPECT_EQ(answers.texts, QStringList{"Less than two steps in sequence!!"});
+    EXPECT_EQ(answers.texts(), QStringList{"Less than two steps in sequence!!"});
     EXPECT_EQ(dialog.settings().transmitSequence[0], 6);
     EXPECT_EQ(dialog.settings().transmitSequence[1], 0x81);
 }
