@@ -10,23 +10,12 @@
 
 #include "cli/commands.h"
 #include "core/formats/config_image.h"
+#include "ctl_run.h"
 #include "support/emulated_timer.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-struct CtlResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CtlResult tavofoxctl(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int status = runTavofoxctl(args, out, err, [](int) {});
-    return {status, out.str(), err.str()};
-}
 
 std::string data(const std::string& name) {
     return std::string(TAVOFOX_TEST_DATA) + "/ringtone/" + name;

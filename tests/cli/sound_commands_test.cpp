@@ -6,25 +6,12 @@
 #include <sstream>
 
 #include "cli/commands.h"
+#include "ctl_run.h"
 #include "support/emulated_timer.h"
 #include "support/golden.h"
 #include "support/sound_files.h"
 
-namespace {
-
-struct CtlResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CtlResult tavofoxctl(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = runTavofoxctl(args, out, err, [](int) {});
-    return {status, out.str(), err.str()};
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(SoundCommands, CheckPrintsTheFiguresOfTheUploadOrTheRefusal) {
     TempConfigHome home;

@@ -8,22 +8,11 @@
 #include <sstream>
 
 #include "cli/commands.h"
+#include "ctl_run.h"
 #include "support/emulated_timer.h"
 #include "support/golden.h"
 
 namespace {
-
-struct CtlResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CtlResult tavofoxctl(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int status = runTavofoxctl(args, out, err, [](int) {});
-    return {status, out.str(), err.str()};
-}
 
 // A timer that has been programmed once with the program's start values.
 void programDefaults(TimerEmulator& timer) {

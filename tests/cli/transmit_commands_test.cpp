@@ -16,25 +16,13 @@
 
 #include "cli/commands.h"
 #include "core/formats/tone_sequence.h"
+#include "ctl_run.h"
 #include "support/emulated_timer.h"
 #include "support/golden.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-struct CtlResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CtlResult tavofoxctl(std::vector<std::string> args, const std::string& input = "") {
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const int status = runTavofoxctl(args, in, out, err, [](int) {});
-    return {status, out.str(), err.str()};
-}
 
 void programDefaults(TimerEmulator& timer) {
     loadGoldenImage(timer, "programmed_without_sound.hex");
