@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include <algorithm>
 #include <array>
 #include <exception>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "cli/transmit_commands.h"
 #include "core/decimal.h"
 #include "core/form/settings_text.h"
+#include "core/link/line_trace.h"
 #include "core/link/port_numbers.h"
 #include "core/link/serial_port.h"
 #include "core/link/timer_session.h"
@@ -22,19 +24,32 @@ namespace {
 
 constexpr const char* usageText =
     "usage: tavofoxctl ports\n"
-    "       tavofoxctl --port N identify | reset | test-mode | read\n"
-    "       tavofoxctl --port N write [--from FILE] [key=value ...]\n"
-    "       tavofoxctl --port N tone-sequence TEXT\n"
-    "       tavofoxctl --port N transmit-sequence SECONDS:KIND ...\n"
-    "       tavofoxctl --port N tune [--write]\n"
-    "       tavofoxctl --port N ringtone send FILE [--bpm B] [--no-staccato]\n"
+    "       tavofoxctl [--trace FILE] --port N identify | reset | test-mode | read\n"
+    "       tavofoxctl [--trace FILE] --port N write [--verify] [--from FILE] [key=value ...]\n"
+    "       tavofoxctl [--trace FILE] --port N tone-sequence TEXT [--verify]\n"
+    "       tavofoxctl [--trace FILE] --port N transmit-sequence SECONDS:KIND ... [--verify]\n"
+    "       tavofoxctl [--trace FILE] --port N tune [--write [--verify]]\n"
+    "       tavofoxctl [--trace FILE] --port N ringtone send FILE [--bpm B] [--no-staccato] [--verify]\n"
     "       tavofoxctl ringtone encode FILE\n"
     "       tavofoxctl ringtone wav FILE OUT.wav [--rate HZ]\n"
-    "       tavofoxctl --port N sound FILE\n"
-    "       tavofoxctl sound check FILE [--clock 8000000|10000000] [--memory KIB]\n";
+    "       tavofoxctl [--trace FILE] --port N sound FILE\n"
+    "       tavofoxctl sound check FILE [--clock 8000000|10000000] [--memory KIB]\n"
+    "  --trace FILE  writes every byte sent to and received from the timer to FILE, one a\n"
+    "                line: milliseconds since the start, out or in, the byte in hex and,\n"
+    "                where printable, as a character\n"
+    "  --verify      reads the configuration back after the command wrote it and compares\n"
+    "                every block written within its first 128 bytes; a difference ends with\n"
+    "                \"verify failed: configuration block at A, byte B: wrote XX, read YY\"\n"
+    "                (B the address in the parameter memory) and exit status 1. The\n"
+    "                ringtone block lies beyond the 128 bytes the timer sends back and\n"
+    "                cannot be verified.\n";
 constexpr const char* noIdentity = "The timer did not identify itself";
 constexpr const char* cannotRead = "cannot read ";
 constexpr const char* unexpectedFailure = "unexpected failure";
+constexpr const char* verifyOption = "--verify";
+constexpr const char* verifyNeedsWrite = "--verify only with a command that writes the parameter memory";
+constexpr const char* verified = "verified: every block written reads back alike";
+constexpr const char* cannotTrace = "cannot write the trace to ";
 // A settings file is a page of text: anything that cannot be read whole within this (a
 // folder, a device that never ends, a read error) is refused before the timer is woken.
 constexpr std::size_t settingsFileLimit = std::size_t{1} << 20;
@@ -75,13 +90,17 @@ std::string readSettingsFile(const std::string& path) {
 class TimerCommandLine {
 public:
     TimerCommandLine(int port, std::istream& in, std::ostream& out, std::ostream& err,
-                     const ConsolePanel::Sleeper& sleeper)
+                     const ConsolePanel::Sleeper& sleeper, LineObserver* trace)
         : in_(in), out_(out), err_(err), panel_(port, err, sleeper),
-          session_(panel_, panel_, settings_), operation_{session_, panel_, panel_, settings_} {}
+          session_(panel_, panel_, settings_), operation_{session_, panel_, panel_, settings_} {
+        session_.setLineObserver(trace);
+    }
 
-    int run(const std::string& command, const std::vector<std::string>& rest);
+    // The command, and with --verify among its arguments the read-back after it.
+    int run(const std::string& command, std::vector<std::string> rest);
 
 private:
+    int runCommand(const std::string& command, const std::vector<std::string>& rest);
     bool connect();
     // Reads the configuration; the start of every command that writes, so that nothing
     // the user did not name changes.
@@ -156,7 +175,28 @@ TimerCommandParts TimerCommandLine::parts() {
             [this](const std::string& problem) { return usage(err_, problem); }};
 }
 
-int TimerCommandLine::run(const std::string& command, const std::vector<std::string>& rest) {
+int TimerCommandLine::run(const std::string& command, std::vector<std::string> rest) {
+    const auto given = std::find(rest.begin(), rest.end(), verifyOption);
+    const bool verify = given != rest.end();
+    if (verify) {
+        rest.erase(given);
+        const bool writes = command == "write" || command == "tone-sequence" ||
+                            command == "transmit-sequence" ||
+                            (command == "tune" && rest == std::vector<std::string>{"--write"}) ||
+                            (command == "ringtone" && !rest.empty() && rest[0] == "send");
+        if (!writes) throw UsageError{verifyNeedsWrite};
+    }
+    const int status = runCommand(command, rest);
+    if (!verify || status != ExitStatus::ok) return status;
+    if (const auto difference = verifyWrittenBlocks(session_, session_.writtenBlocks())) {
+        err_ << *difference << '\n';
+        return ExitStatus::failed;
+    }
+    err_ << verified << '\n';
+    return ExitStatus::ok;
+}
+
+int TimerCommandLine::runCommand(const std::string& command, const std::vector<std::string>& rest) {
     const bool noArguments = rest.empty();
     if (command == "identify" && noArguments) {
         if (!connect()) return ExitStatus::failed;
@@ -224,11 +264,25 @@ int runTavofoxctl(const std::vector<std::string>& args, std::istream& in, std::o
             if (!problem.empty()) throw UsageError{problem};
             return status;
         }
-        if (args[0] != "--port" || args.size() < 3) throw UsageError{""};
-        const std::optional<int> port = parseDigits(args[1]);
-        if (!port || *port < 1) throw UsageError{"--port needs a port number: " + args[1]};
-        TimerCommandLine timer(*port, in, out, err, sleeper);
-        return timer.run(args[2], {args.begin() + 3, args.end()});
+        std::size_t first = 0;
+        std::ofstream traceFile;
+        std::optional<LineTrace> trace;
+        if (args[0] == "--trace") {
+            if (args.size() < 2) throw UsageError{"--trace needs a file"};
+            traceFile.open(args[1], std::ios::binary | std::ios::trunc);
+            if (!traceFile) {
+                err << programPrefix << cannotTrace << args[1] << '\n';
+                return ExitStatus::failed;
+            }
+            trace.emplace(traceFile);
+            first = 2;
+        }
+        if (args.size() < first + 3 || args[first] != "--port") throw UsageError{""};
+        const std::optional<int> port = parseDigits(args[first + 1]);
+        if (!port || *port < 1) throw UsageError{"--port needs a port number: " + args[first + 1]};
+        TimerCommandLine timer(*port, in, out, err, sleeper, trace ? &*trace : nullptr);
+        return timer.run(args[first + 2],
+                         {args.begin() + static_cast<std::ptrdiff_t>(first) + 3, args.end()});
     } catch (const UsageError& e) {
         return usage(err, e.message);
     } catch (const CSerialException& e) {

@@ -25,7 +25,7 @@ constexpr const char* samplesSuffix = ".samples";
 constexpr const char* usageText =
     "usage: tavofox-emulator --port N [--model 684|628A] [--memory 0|32|64|128]\n"
     "                        [--firmware MAJOR.MINOR] [--eeprom FILE] [--paced]\n"
-    "                        [--oscillator-error PERCENT]\n"
+    "                        [--oscillator-error PERCENT] [--fault KIND ...]\n"
     "Offers a software fox timer as port COM<N> of the per-user port directory until\n"
     "interrupted (SIGINT or SIGTERM).\n"
     "  --port N              port number to offer, 1 or more\n"
@@ -38,7 +38,19 @@ constexpr const char* usageText =
     "  --oscillator-error P  factory error of the internal oscillator in percent, -50..50\n"
     "                        (default +3.0); while tuning, each trim received prints the\n"
     "                        frequency a counter on the LED pin would show (the emulator's\n"
-    "                        own model: 250 kHz nominal, 0.75 % a trim step)\n";
+    "                        own model: 250 kHz nominal, 0.75 % a trim step)\n"
+    "  --fault KIND          misbehaves as a faulty timer or line; repeatable. KIND is one of:\n"
+    "                          silent        answers nothing at all\n"
+    "                          wake-gt       answers the wake with > instead of !\n"
+    "                          stray         two stray bytes before every reply\n"
+    "                          noisy         the line never falls silent; never an echo\n"
+    "                          bad-checksum  every upload checksum is off by one\n"
+    "                          no-hash@K     no # from data byte K of every write block on\n"
+    "                          wrong-hash@K  a wrong byte for # from data byte K on\n"
+    "                          mute@K        silent after receiving K bytes\n"
+    "                          drop@K        the line drops after receiving K bytes\n"
+    "                          flip@A        parameter cell A (0..255) stores every byte\n"
+    "                                        written to it with its lowest bit turned\n";
 
 struct Options {
     int port = 0;
@@ -49,6 +61,7 @@ struct Options {
     std::string eepromPath;
     bool paced = false;
     double oscillatorErrorPercent = 3.0;
+    EmulatorFaults faults;
 };
 
 std::optional<double> parsePercent(const std::string& text) {
@@ -66,6 +79,45 @@ std::optional<int> parseNumber(const std::string& text, int smallest, int larges
     const std::optional<int> value = parseDigits(text);
     if (!value || *value < smallest || *value > largest) return std::nullopt;
     return value;
+}
+
+constexpr int strayBytesPerReply = 2;
+constexpr int largestFaultCount = 1 << 24;
+constexpr int largestCell = 255;
+
+// Sets the fault that kind names; false for a kind unknown or a count out of range.
+bool addFault(const std::string& kind, EmulatorFaults& faults) {
+    if (kind == "silent")
+        faults.silent = true;
+    else if (kind == "wake-gt")
+        faults.wakeAnswersGreater = true;
+    else if (kind == "stray")
+        faults.strayBytesBeforeEcho = strayBytesPerReply;
+    else if (kind == "noisy")
+        faults.garbageStream = true;
+    else if (kind == "bad-checksum")
+        faults.wrongChecksum = true;
+    else {
+        const auto at = kind.find('@');
+        if (at == std::string::npos) return false;
+        const std::string name = kind.substr(0, at);
+        const auto count =
+            parseNumber(kind.substr(at + 1), 0, name == "flip" ? largestCell : largestFaultCount);
+        if (!count) return false;
+        if (name == "no-hash" || name == "wrong-hash") {
+            faults.hashFaultAfterByte = *count;
+            faults.hashMissing = name == "no-hash";
+        } else if (name == "mute") {
+            faults.silentAfterBytes = *count;
+        } else if (name == "drop") {
+            faults.dropLineAfterBytes = *count;
+        } else if (name == "flip") {
+            faults.flipStoredAddress = *count;
+        } else {
+            return false;
+        }
+    }
+    return true;
 }
 
 int usageError(const std::string& problem) {
@@ -87,7 +139,7 @@ std::optional<int> parseArguments(int argc, char** argv, Options& options) {
             continue;
         }
         if (option != "--port" && option != "--model" && option != "--memory" && option != "--firmware" &&
-            option != "--eeprom" && option != "--oscillator-error")
+            option != "--eeprom" && option != "--oscillator-error" && option != "--fault")
             return usageError("unknown option " + option);
         if (i + 1 >= argc) return usageError(option + " needs a value");
         const std::string value = argv[++i];
@@ -119,6 +171,9 @@ std::optional<int> parseArguments(int argc, char** argv, Options& options) {
             if (!major || !minor) return usageError("--firmware takes MAJOR.MINOR, each 0..15, not " + value);
             options.firmwareMajor = *major;
             options.firmwareMinor = *minor;
+        } else if (option == "--fault") {
+            if (!addFault(value, options.faults))
+                return usageError("--fault takes a kind listed below, not " + value);
         } else if (option == "--oscillator-error") {
             const auto percent = parsePercent(value);
             if (!percent) return usageError("--oscillator-error takes a percentage -50..50, not " + value);
@@ -140,6 +195,7 @@ int main(int argc, char** argv) {
 
     TimerEmulator emulator(options.model, options.memoryKiB, options.firmwareMajor, options.firmwareMinor);
     emulator.setOscillatorError(options.oscillatorErrorPercent);
+    emulator.faults() = options.faults;
     emulator.setTrimObserver([](int trim, double ledHz) {
         std::printf("tavofox-emulator: trim %+d: LED pin at %.0f Hz\n", trim, ledHz);
         std::fflush(stdout);

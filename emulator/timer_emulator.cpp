@@ -105,7 +105,8 @@ std::vector<std::uint8_t> TimerEmulator::receive(std::uint8_t byte) {
         return echo(byte);
     case State::WriteData: {
         // The address byte wraps: a block running past cell 255 goes on at cell 0.
-        parameter_[static_cast<std::uint8_t>(address_ + index_)] = byte;
+        const auto cell = static_cast<std::uint8_t>(address_ + index_);
+        parameter_[cell] = faults_.flipStoredAddress == cell ? static_cast<std::uint8_t>(byte ^ 0x01) : byte;
         const bool faulty = faults_.hashFaultAfterByte >= 0 && index_ >= faults_.hashFaultAfterByte;
         if (++index_ == count_) {
             state_ = State::Idle;

@@ -24,6 +24,8 @@ struct EmulatorFaults {
     int imageBytes = -1;             // sends only this many bytes of the configuration image
     int identityBytes = -1;          // sends only this many of the two identity bytes
     bool confirmWithoutHash = false; // echoes the "G" of an upload but sends no '#' after it
+    int flipStoredAddress = -1;      // a cell that stores every written byte with its lowest bit
+                                     // turned, answered with a good '#' all the same
 };
 
 struct EmulatorCounters {

@@ -194,6 +194,7 @@ bool TimerSession::writeBlock(std::uint8_t address, std::uint8_t count, std::spa
         }
         if (reply != TimerCommand::acknowledge) return false;
     }
+    if (complete) writtenBlocks_.push_back({address, {data.begin(), data.begin() + count}});
     return complete;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/link/serial_port.h"
 
@@ -48,6 +49,12 @@ inline constexpr const char* testModeEnabled =
 inline constexpr const char* testModeFailed = "Error setting test mode";
 } // namespace TimerSessionText
 
+// A block of the parameter memory as the program wrote it, for reading it back.
+struct WrittenBlock {
+    std::uint8_t address = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
 class TimerSession {
 public:
     // The session stores the chosen port in settings.comPort and takes the form into
@@ -74,6 +81,9 @@ public:
     // Every byte sent and received is shown to observer too (nullptr: to nobody). Not owned.
     void setLineObserver(LineObserver* observer) noexcept { observer_ = observer; }
 
+    // Every block whose write succeeded in this session, in order.
+    const std::vector<WrittenBlock>& writtenBlocks() const { return writtenBlocks_; }
+
     bool connected() const { return connected_; }
     int clockHz() const { return clockHz_; }
     int externalMemorySize() const { return externalMemorySize_; }
@@ -86,6 +96,7 @@ private:
 
     CSerialPort port_;
     LineObserver* observer_ = nullptr;
+    std::vector<WrittenBlock> writtenBlocks_;
     OperatorPanel& panel_;
     SettingsView& view_;
     TimerSettings& settings_;

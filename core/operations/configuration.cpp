@@ -1,5 +1,7 @@
 #include "core/operations/configuration.h"
 
+#include <cstdio>
+
 #include "core/formats/config_image.h"
 #include "core/formats/cw_message.h"
 #include "core/link/timer_command.h"
@@ -63,4 +65,23 @@ bool downloadCwMessage(OperationContext& op) {
         return false;
     }
     return true;
+}
+
+std::optional<std::string> verifyWrittenBlocks(TimerSession& session, std::span<const WrittenBlock> blocks) {
+    ConfigImage image;
+    if (!session.echoCommand(TimerCommand::readConfiguration) || !session.readReply(image.bytes))
+        return std::string(VerifyText::unreadable);
+    for (const WrittenBlock& block : blocks) {
+        for (std::size_t i = 0; i < block.bytes.size(); ++i) {
+            const std::size_t address = block.address + i;
+            if (address >= image.bytes.size()) break;
+            if (image.bytes[address] == block.bytes[i]) continue;
+            char text[96];
+            std::snprintf(text, sizeof text, "configuration block at %u, byte %zu: wrote %02X, read %02X",
+                          static_cast<unsigned>(block.address), address,
+                          static_cast<unsigned>(block.bytes[i]), static_cast<unsigned>(image.bytes[address]));
+            return VerifyText::failedPrefix + std::string(text);
+        }
+    }
+    return std::nullopt;
 }

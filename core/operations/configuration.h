@@ -1,6 +1,11 @@
 #pragma once
 // Reading and writing the timer's configuration, and the CW message written with it.
 
+#include <optional>
+#include <span>
+#include <string>
+
+#include "core/link/timer_session.h"
 #include "core/operations/operation.h"
 
 namespace ConfigurationText {
@@ -16,6 +21,11 @@ inline constexpr const char* tooLong = "CW Text exceeds maximum character space 
 inline constexpr const char* writeFailed = "Error in downloading CW Message";
 } // namespace CwMessageText
 
+namespace VerifyText {
+inline constexpr const char* failedPrefix = "verify failed: ";
+inline constexpr const char* unreadable = "verify failed: the configuration could not be read back";
+} // namespace VerifyText
+
 // Pause after the apply command, while the timer takes the new settings.
 inline constexpr int applyWaitMs = 3000;
 
@@ -28,3 +38,8 @@ bool writeConfiguration(OperationContext& op);
 // Writes cwText as the CW block. An empty or too long text is reported and skipped: that
 // is no failure of the write.
 bool downloadCwMessage(OperationContext& op);
+// Reads the configuration image back and compares it with every block written, as far as
+// the image reaches (the timer sends back only the first 128 bytes): the first difference
+// as "verify failed: configuration block at 0, byte 4: wrote 02, read 03" (byte: the
+// address in the parameter memory), or nothing when all of it reads back alike.
+std::optional<std::string> verifyWrittenBlocks(TimerSession& session, std::span<const WrittenBlock> blocks);
