@@ -181,7 +181,12 @@ bool TimerSession::writeBlock(std::uint8_t address, std::uint8_t count, std::spa
     // block's bytes, and only at the end of the count does it take commands again: stopping
     // here would leave it in the data phase, taking the next command (the apply that follows
     // a configuration write) as a data byte.
+    // Once a "#" has not come, the block has failed and the timer has most likely stopped
+    // answering: the rest of the block goes out with a short wait each, which a timer that
+    // still writes answers within, so that a mute timer costs seconds rather than a second
+    // a byte (two minutes for a ringtone block, with the operator left to think it hangs).
     bool complete = true;
+    std::optional<CommTimeouts> usual;
     for (std::size_t i = 0; i < count; ++i) {
         if (send(&data[i], 1) != 1) {
             complete = false;
@@ -189,11 +194,22 @@ bool TimerSession::writeBlock(std::uint8_t address, std::uint8_t count, std::spa
         }
         std::uint8_t reply = 0;
         if (receive(&reply, 1) != 1) {
+            if (!usual) {
+                usual.emplace();
+                port_.GetTimeouts(*usual);
+                CommTimeouts shortWait = *usual;
+                shortWait.ReadTotalTimeoutConstant = TimerLink::missedReplyWaitMs;
+                port_.SetTimeouts(shortWait);
+            }
             complete = false;
             continue;
         }
-        if (reply != TimerCommand::acknowledge) return false;
+        if (reply != TimerCommand::acknowledge) {
+            if (usual) port_.SetTimeouts(*usual);
+            return false;
+        }
     }
+    if (usual) port_.SetTimeouts(*usual);
     if (complete) writtenBlocks_.push_back({address, {data.begin(), data.begin() + count}});
     return complete;
 }

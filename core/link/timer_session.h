@@ -36,6 +36,8 @@ inline constexpr int resetButtonHoldMs = 500;
 inline constexpr int startupWaitMs = 3000;
 // A line that never falls silent gives up an echo or wake wait after this long in total.
 inline constexpr int replyWaitLimitMs = 5000;
+// The wait for each later "#" of a written block after one did not come.
+inline constexpr int missedReplyWaitMs = 50;
 inline constexpr int supportedFirmwareMajor = 2;
 } // namespace TimerLink
 
