@@ -224,6 +224,48 @@ TEST_F(TavofoxctlTest, IdentifyTestModeAndReset) {
     EXPECT_EQ(run.err, "De serieele poort is al in gebruik\n");
 }
 
+// The trace holds the wake and the identify exchange byte by byte; --verify reads back what
+// was written and names the first cell the timer stored otherwise.
+TEST_F(TavofoxctlTest, TraceRecordsTheLineAndVerifyFindsACellStoredWrong) {
+    const std::string trace = timer.home.path() + "/trace.txt";
+    ASSERT_EQ(tavofoxctl({"--trace", trace, "--port", port(), "identify"}).status, 0);
+    std::ifstream file(trace);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);)
+        lines.push_back(line.size() > 9 ? line.substr(9) : line);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "out 21 !"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "in  21 !"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "in  56 V"), lines.end());
+
+    CtlResult run = tavofoxctl({"--port", port(), "write", "--verify", "cycleId=3"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("verified"), std::string::npos);
+
+    // Cell 4 of the configuration block keeps each byte with its lowest bit turned.
+    timer.with([](TimerEmulator& e) { e.faults().flipStoredAddress = 4; });
+    run = tavofoxctl({"--port", port(), "write", "--verify", "cycleId=2"});
+    EXPECT_EQ(run.status, 1);
+    const std::string prefix = "verify failed: configuration block at 0, byte 4: wrote ";
+    const auto at = run.err.find(prefix);
+    ASSERT_NE(at, std::string::npos) << run.err;
+    const int wrote = std::stoi(run.err.substr(at + prefix.size(), 2), nullptr, 16);
+    const int stored = timer.with([](TimerEmulator& e) { return int{e.parameterMemory()[4]}; });
+    EXPECT_EQ(wrote ^ 1, stored);
+    char read[16];
+    std::snprintf(read, sizeof read, ", read %02X", stored);
+    EXPECT_EQ(run.err.substr(at + prefix.size() + 2, 9), read);
+
+    // The ringtone block lies beyond what the timer sends back: a cell stored wrong there
+    // passes unseen, as the help says.
+    timer.with([](TimerEmulator& e) { e.faults().flipStoredAddress = 130; });
+    run = tavofoxctl({"--port", port(), "ringtone", "send",
+                      std::string(TAVOFOX_TEST_DATA) + "/ringtone/worked_example_crlf.rtt", "--verify"});
+    EXPECT_EQ(run.status, 0) << run.err;
+
+    EXPECT_EQ(tavofoxctl({"--port", port(), "identify", "--verify"}).status, 2);
+    EXPECT_EQ(tavofoxctl({"--port", port(), "tune", "--verify"}).status, 2);
+}
+
 // The programs as a user runs them: the emulator process offers a port, tavofoxctl
 // lists it and identifies the timer behind it with real pauses.
 TEST(TavofoxctlProgram, ListsAndIdentifiesTheEmulatorProcess) {
