@@ -27,6 +27,8 @@ constexpr std::string_view notKeyable = "the timer keys printable Latin-1 charac
 // A line of a file can be anything, a whole binary file even: it is shown cut short, on one
 // line of its own.
 constexpr std::size_t quotedCharacters = 80;
+// U+FFFD in UTF-8.
+constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD";
 
 // Form fields the timer keeps in its configuration image (the sound effect choice is not).
 bool imageBacked(FormField field) {
@@ -66,6 +68,21 @@ std::string quoted(std::string_view text) {
     shown += '"';
     if (characters > quotedCharacters) shown += "...";
     return shown;
+}
+
+// The CW text as read prints it: a character the timer cannot key (a control character,
+// which only a foreign or garbled memory holds) is printed as U+FFFD, so that a line break
+// in the block can neither end the line nor start a setting of its own, and a write from
+// the file refuses the text instead of taking another one.
+std::string printedCwText(std::string_view latin1) {
+    std::string text;
+    for (char c : latin1) {
+        if (cwCharacterAllowed(static_cast<unsigned char>(c)))
+            text += latin1ToUtf8(std::string_view(&c, 1));
+        else
+            text += replacementCharacter;
+    }
+    return text;
 }
 
 std::string keyed(std::string_view key, std::string_view message) {
@@ -108,7 +125,7 @@ std::string formatSettingsText(const TimerSettings& settings) {
     for (FormField field : formExchangeOrder) {
         if (!imageBacked(field)) continue;
         const std::string value = formFieldText(field, settings);
-        line(formFieldKey(field), field == FormField::cwText ? latin1ToUtf8(value) : value);
+        line(formFieldKey(field), field == FormField::cwText ? printedCwText(value) : value);
     }
     line(oscillatorTuneKey, std::to_string(settings.oscillatorTune));
     line(transmitSequenceKey, hexBytes(settings.transmitSequence));

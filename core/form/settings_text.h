@@ -14,7 +14,8 @@ struct SettingsAssignment {
     std::string value;
 };
 
-// Every line that `read` prints, in order, each ending with a line break.
+// Every line that `read` prints, in order, each ending with a line break. A CW character the
+// timer cannot key is printed as U+FFFD, which a write refuses.
 std::string formatSettingsText(const TimerSettings& settings);
 
 // "key=value" with a known key; nothing (and a usage message in error) otherwise.

@@ -139,6 +139,27 @@ TEST_F(TavofoxctlTest, CwTextIsUtf8OnTheConsoleAndLatin1InTheTimer) {
               (std::vector<std::uint8_t>{'G', 'R', 0xDC, 0xDF, 'E', ' ', 0xFF, 0}));
 }
 
+TEST_F(TavofoxctlTest, ControlCharactersInTheCwBlockStayOnTheirLineAndAreRefusedByWrite) {
+    // A garbled block whose line break would otherwise print a cycleId line of its own.
+    timer.with([](TimerEmulator& e) {
+        const std::string garbled = "AB\ncycleId=7\r";
+        std::copy(garbled.begin(), garbled.end(), e.parameterMemory().begin() + 32);
+        e.parameterMemory()[32 + garbled.size()] = 0;
+    });
+    const CtlResult read = tavofoxctl({"--port", port(), "read"});
+    ASSERT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(valueOf(read.out, "cwText"), "AB\uFFFDcycleId=7\uFFFD");
+    EXPECT_EQ(valueOf(read.out, "cycleId"), "1");
+    const std::string file = timer.home.path() + "/fox.txt";
+    std::ofstream(file) << read.out;
+
+    const int blocksBefore = timer.with([](TimerEmulator& e) { return e.counters().writeBlocks; });
+    const CtlResult write = tavofoxctl({"--port", port(), "write", "--from", file});
+    EXPECT_EQ(write.status, 1);
+    EXPECT_EQ(write.err, "cwText: the timer keys printable Latin-1 characters only, not U+FFFD\n");
+    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().writeBlocks; }), blocksBefore);
+}
+
 TEST_F(TavofoxctlTest, TimerNeverWrittenReadsAsTheStartValuesAndTakesOneKey) {
     timer.with([](TimerEmulator& e) { e.parameterMemory().fill(0xFF); });
     CtlResult run = tavofoxctl({"--port", port(), "read"});
