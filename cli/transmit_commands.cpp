@@ -34,28 +34,6 @@ constexpr const char* stepUsage =
 constexpr int tuneListLowest = -4;
 constexpr int tuneListHighest = 4;
 
-struct StepKindName {
-    std::string_view name;
-    StepKind kind;
-};
-
-// The editor's list texts in lower case with hyphens.
-constexpr std::array<StepKindName, stepKindCount> stepKindNames{{
-    {"no-transmit", StepKind::noTransmit},
-    {"tone-sequence", StepKind::toneSequence},
-    {"single-tone", StepKind::singleTone},
-    {"wave-file", StepKind::waveFile},
-    {"cw-message", StepKind::cwMessage},
-    {"sound-effect", StepKind::soundEffect},
-    {"ringtone", StepKind::ringtoneMelody},
-}};
-
-std::optional<StepKind> stepKindNamed(std::string_view name) {
-    for (const StepKindName& entry : stepKindNames)
-        if (entry.name == name) return entry.kind;
-    return std::nullopt;
-}
-
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && isBlank(text.front()))
         text.remove_prefix(1);
@@ -123,13 +101,10 @@ int runTransmitSequence(TimerCommandParts& parts, const std::vector<std::string>
     TransmitSteps edited{};
     std::vector<std::string> secondsTexts;
     for (std::size_t k = 0; k < steps.size(); ++k) {
-        const auto colon = steps[k].find(':');
-        const auto kind = colon == std::string::npos
-                              ? std::nullopt
-                              : stepKindNamed(std::string_view(steps[k]).substr(colon + 1));
-        if (!kind) return parts.usageError(stepUsage + steps[k]);
-        edited[k].kind = *kind;
-        secondsTexts.push_back(steps[k].substr(0, colon));
+        std::optional<StepText> step = parseStepText(steps[k]);
+        if (!step) return parts.usageError(stepUsage + steps[k]);
+        edited[k].kind = step->kind;
+        secondsTexts.push_back(std::move(step->seconds));
     }
     // The steps not given stay as an empty row of the editor: 0 seconds, "No Transmit".
     const StepLengthCheck check = takeStepLengths(

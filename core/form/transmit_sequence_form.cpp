@@ -4,6 +4,14 @@
 
 #include "core/decimal.h"
 
+std::optional<StepText> parseStepText(std::string_view text) {
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    const std::optional<StepKind> kind = stepKindNamed(text.substr(colon + 1));
+    if (!kind) return std::nullopt;
+    return StepText{std::string(text.substr(0, colon)), *kind};
+}
+
 StepLengthCheck takeStepSeconds(std::string_view text, int& seconds) {
     const std::optional<int> value = parseInteger(text);
     if (!value) return {false, 0, std::string(FormText::notAnInteger)};

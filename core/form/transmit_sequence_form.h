@@ -4,6 +4,7 @@
 // The window's editor and the command line both take lengths through these.
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "core/form/settings_form.h"
@@ -17,6 +18,15 @@ struct StepLengthCheck {
     int step = 0;        // the failing step (0..5) when !ok
     std::string message; // its message when !ok
 };
+
+// A step as the command line gives it, SECONDS:KIND: the seconds as typed, to be taken
+// with the editor's checks, and the kind named by stepKindNames. Nothing without a colon
+// or for an unknown kind.
+struct StepText {
+    std::string seconds;
+    StepKind kind = StepKind::noTransmit;
+};
+std::optional<StepText> parseStepText(std::string_view text);
 
 // One length as its field holds it, with the form's messages. A non-integer leaves seconds
 // unchanged; an out-of-range integer is stored and reported.

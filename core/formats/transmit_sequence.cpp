@@ -42,6 +42,12 @@ StepKind flagsToStepKind(std::uint8_t flags) {
     return StepKind::noTransmit;
 }
 
+std::optional<StepKind> stepKindNamed(std::string_view name) {
+    for (int kind = 0; kind < stepKindCount; ++kind)
+        if (stepKindNames[kind] == name) return static_cast<StepKind>(kind);
+    return std::nullopt;
+}
+
 int leadingStepCount(const TransmitSequence& table) {
     int count = 0;
     while (count < transmitTableSteps && table[2 * count] != 0)

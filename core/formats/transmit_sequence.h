@@ -29,6 +29,11 @@ inline constexpr std::array<std::string_view, stepKindCount> stepKindTexts{
     "No Transmit", "Tone Sequence", "Single Tone",     "Wave File",
     "CW Message",  "Sound Effect",  "Ringtone Melody",
 };
+// The kinds as the command line names them: the list's texts in lower case with hyphens.
+inline constexpr std::array<std::string_view, stepKindCount> stepKindNames{
+    "no-transmit", "tone-sequence", "single-tone", "wave-file", "cw-message", "sound-effect", "ringtone",
+};
+std::optional<StepKind> stepKindNamed(std::string_view name);
 
 inline constexpr int transmitTableSteps = TimerMemoryMap::transmitSequenceLength / 2;
 inline constexpr int editorStepCount = 6;
