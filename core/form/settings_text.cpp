@@ -19,6 +19,7 @@ constexpr IntRange oscillatorTuneRange{-16, 15};
 namespace SettingsTextError {
 constexpr std::string_view notAnAssignment = "expected key=value: ";
 constexpr std::string_view unknownKey = "unknown setting: ";
+constexpr std::string_view notStored = "the timer does not store ";
 constexpr std::string_view line = "line ";
 constexpr std::string_view notUtf8 = "not UTF-8 text";
 constexpr std::string_view notKeyable = "the timer keys printable Latin-1 characters only, not ";
@@ -41,8 +42,11 @@ bool leftAlone(std::string_view key) {
            key == formFieldKey(FormField::tableLength);
 }
 
+// The keys read prints. The sound effect choice is a form field that the timer does not
+// keep: taking it would report a write that never happens.
 bool knownKey(std::string_view key) {
-    return formFieldFromKey(key).has_value() || key == oscillatorTuneKey || leftAlone(key);
+    const std::optional<FormField> field = formFieldFromKey(key);
+    return (field && imageBacked(*field)) || key == oscillatorTuneKey || leftAlone(key);
 }
 
 std::string hexBytes(const std::array<std::uint8_t, 16>& bytes) {
@@ -142,7 +146,9 @@ std::optional<SettingsAssignment> parseAssignment(std::string_view line, std::st
     }
     SettingsAssignment assignment{std::string(line.substr(0, equals)), std::string(line.substr(equals + 1))};
     if (!knownKey(assignment.key)) {
-        error = std::string(SettingsTextError::unknownKey) + quoted(assignment.key);
+        error = std::string(formFieldFromKey(assignment.key) ? SettingsTextError::notStored
+                                                             : SettingsTextError::unknownKey) +
+                quoted(assignment.key);
         return std::nullopt;
     }
     return assignment;

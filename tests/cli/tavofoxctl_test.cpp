@@ -186,6 +186,7 @@ TEST_F(TavofoxctlTest, UsageErrorsNeverReachTheTimer) {
                                                  {"--port", "x", "read"},
                                                  {"--port", port(), "fly"},
                                                  {"--port", port(), "write", "colour=red"},
+                                                 {"--port", port(), "write", "soundEffect=1"},
                                                  {"--port", port(), "write", "cycleId"},
                                                  {"--port", port(), "write", "--from"},
                                                  {"--port", port(), "tone-sequence"},
@@ -195,6 +196,10 @@ TEST_F(TavofoxctlTest, UsageErrorsNeverReachTheTimer) {
         EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
         EXPECT_NE(run.err.find("usage: tavofoxctl"), std::string::npos);
     }
+    // The window's sound effect choice is a setting the timer does not keep.
+    EXPECT_EQ(tavofoxctl({"--port", port(), "write", "soundEffect=1"})
+                  .err.rfind("tavofoxctl: the timer does not store \"soundEffect\"\n", 0),
+              0U);
     EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().wakeCount; }), 0);
 }
 
