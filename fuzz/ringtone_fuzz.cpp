@@ -13,26 +13,12 @@ void check(bool condition) {
     if (!condition) __builtin_trap();
 }
 
-// The block's 3-bit codes, from the melody's own table rather than the encoder's.
+// The block's 3-bit codes, from the melody's own rule rather than the encoder's table: a
+// 1/2^k note is code k + 1, anything else is stored as a whole note.
 int durationCode(int duration) {
-    switch (duration) {
-    case 1:
-        return 1;
-    case 2:
-        return 2;
-    case 4:
-        return 3;
-    case 8:
-        return 4;
-    case 16:
-        return 5;
-    case 32:
-        return 6;
-    case 64:
-        return 7;
-    default:
-        return 1;
-    }
+    for (int code = 1; code <= 7; ++code)
+        if (duration == 1 << (code - 1)) return code;
+    return 1;
 }
 
 int octaveCode(int octave) {
