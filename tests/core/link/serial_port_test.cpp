@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -18,22 +17,9 @@
 #include "core/link/serial_termios.h"
 #include "support/emulated_timer.h"
 #include "support/rts_recorder.h"
+#include "support/serial_port_calls.h"
 
 namespace {
-
-// Runs op and gives the error code of the CSerialException it throws (0 when none).
-std::uint32_t errorOf(const std::function<void()>& op) {
-    try {
-        op();
-    } catch (const CSerialException& e) {
-        return e.errorCode;
-    }
-    return 0;
-}
-
-void openLink(CSerialPort& port, int number) {
-    port.Open(number, 19200, NoParity, 8, TwoStopBits, NoFlowControl);
-}
 
 void setTotalTimeouts(CSerialPort& port, std::uint32_t ms) {
     CommTimeouts timeouts;

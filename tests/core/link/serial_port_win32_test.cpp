@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -21,22 +20,9 @@
 #include "core/link/port_numbers.h"
 #include "core/link/serial_dcb.h"
 #include "core/link/serial_port.h"
+#include "support/serial_port_calls.h"
 
 namespace {
-
-// Runs op and gives the error code of the CSerialException it throws (0 when none).
-std::uint32_t errorOf(const std::function<void()>& op) {
-    try {
-        op();
-    } catch (const CSerialException& e) {
-        return e.errorCode;
-    }
-    return 0;
-}
-
-void openLink(CSerialPort& port, int number) {
-    port.Open(number, 19200, NoParity, 8, TwoStopBits, NoFlowControl);
-}
 
 bool underWine() {
     const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
