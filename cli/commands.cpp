@@ -12,6 +12,7 @@
 #include "cli/transmit_commands.h"
 #include "core/decimal.h"
 #include "core/form/settings_text.h"
+#include "core/formats/utf8_path.h"
 #include "core/link/line_trace.h"
 #include "core/link/port_numbers.h"
 #include "core/link/serial_port.h"
@@ -73,7 +74,7 @@ int listPorts(std::ostream& out) {
 }
 
 std::string readSettingsFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(utf8Path(path), std::ios::binary);
     if (!file) throw UsageError{cannotRead + path};
     std::string content;
     std::array<char, 65536> buffer;
@@ -269,7 +270,7 @@ int runTavofoxctl(const std::vector<std::string>& args, std::istream& in, std::o
         std::optional<LineTrace> trace;
         if (args[0] == "--trace") {
             if (args.size() < 2) throw UsageError{"--trace needs a file"};
-            traceFile.open(args[1], std::ios::binary | std::ios::trunc);
+            traceFile.open(utf8Path(args[1]), std::ios::binary | std::ios::trunc);
             if (!traceFile) {
                 err << programPrefix << cannotTrace << args[1] << '\n';
                 return ExitStatus::failed;
