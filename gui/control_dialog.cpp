@@ -31,6 +31,7 @@
 #include "gui/progress_window.h"
 #include "gui/ringtone_dialog.h"
 #include "gui/settings_store.h"
+#include "gui/system_menu.h"
 #include "gui/tone_sequence_dialog.h"
 #include "gui/transmit_sequence_dialog.h"
 #include "ui_control_dialog.h"
@@ -39,6 +40,7 @@ namespace {
 
 const QString noPortsText = QStringLiteral("Er zijn geen serieele poorten beschikbaar op dit systeem");
 const QString aboutEntryText = QStringLiteral("&About molvex...");
+constexpr unsigned aboutCommand = 16;
 const QStringList soundEffects{QStringLiteral("Sirene"), QStringLiteral("Effect 2")};
 
 // The CW text edit: letters become capitals as they are typed. The timer keys one byte per
@@ -160,14 +162,7 @@ void ControlDialog::initialise(const DeviceRoots& devices) {
     ui_->soundEffectList->addItems(soundEffects);
     showForm(settings_);
 
-    // The window manager owns the window's system menu here, so the entry lives in the
-    // window's context menu.
-    setContextMenuPolicy(Qt::ActionsContextMenu);
-    auto* separator = new QAction(this);
-    separator->setSeparator(true);
-    addAction(separator);
-    QAction* about = addAction(aboutEntryText);
-    connect(about, &QAction::triggered, this, &ControlDialog::showAbout);
+    appendSystemMenuEntry(*this, aboutEntryText, aboutCommand, [this] { showAbout(); });
 
     setWindowIcon(programIcon());
     loadSettings(settings_);
@@ -225,6 +220,15 @@ void ControlDialog::connectTimer() {
 void ControlDialog::accept() {
     saveSettings(settings_);
     if (readForm(settings_)) QDialog::accept();
+}
+
+bool ControlDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    if (systemCommand(eventType, message) == aboutCommand) {
+        showAbout();
+        *result = 0;
+        return true;
+    }
+    return QDialog::nativeEvent(eventType, message, result);
 }
 
 bool ControlDialog::eventFilter(QObject* watched, QEvent* event) {
