@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <pthread.h>
 
@@ -26,6 +28,7 @@ constexpr const char* usageText =
     "usage: tavofox-emulator --port N [--model 684|628A] [--memory 0|32|64|128]\n"
     "                        [--firmware MAJOR.MINOR] [--eeprom FILE] [--paced]\n"
     "                        [--oscillator-error PERCENT] [--fault KIND ...]\n"
+    "                        [--received FILE]\n"
     "Offers a software fox timer as port COM<N> of the per-user port directory until\n"
     "interrupted (SIGINT or SIGTERM).\n"
     "  --port N              port number to offer, 1 or more\n"
@@ -34,6 +37,7 @@ constexpr const char* usageText =
     "  --firmware M.N        firmware version, each part 0..15 (default 2.1)\n"
     "  --eeprom FILE         keeps the parameter memory (256 bytes) in FILE between runs,\n"
     "                        and the external sample memory in FILE.samples\n"
+    "  --received FILE       writes every byte received, as it came, to FILE when it ends\n"
     "  --paced               carries every byte, both ways, at the pace of a 19200-baud line\n"
     "  --oscillator-error P  factory error of the internal oscillator in percent, -50..50\n"
     "                        (default +3.0); while tuning, each trim received prints the\n"
@@ -59,6 +63,7 @@ struct Options {
     int firmwareMajor = 2;
     int firmwareMinor = 1;
     std::string eepromPath;
+    std::string receivedPath;
     bool paced = false;
     double oscillatorErrorPercent = 3.0;
     EmulatorFaults faults;
@@ -139,7 +144,8 @@ std::optional<int> parseArguments(int argc, char** argv, Options& options) {
             continue;
         }
         if (option != "--port" && option != "--model" && option != "--memory" && option != "--firmware" &&
-            option != "--eeprom" && option != "--oscillator-error" && option != "--fault")
+            option != "--eeprom" && option != "--oscillator-error" && option != "--fault" &&
+            option != "--received")
             return usageError("unknown option " + option);
         if (i + 1 >= argc) return usageError(option + " needs a value");
         const std::string value = argv[++i];
@@ -178,6 +184,9 @@ std::optional<int> parseArguments(int argc, char** argv, Options& options) {
             const auto percent = parsePercent(value);
             if (!percent) return usageError("--oscillator-error takes a percentage -50..50, not " + value);
             options.oscillatorErrorPercent = *percent;
+        } else if (option == "--received") {
+            if (value.empty()) return usageError("--received needs a file name");
+            options.receivedPath = value;
         } else {
             if (value.empty()) return usageError("--eeprom needs a file name");
             options.eepromPath = value;
@@ -245,6 +254,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavofox-emulator: cannot save the parameter memory to %s\n",
                      options.eepromPath.c_str());
         exitCode = failureExit;
+    }
+    if (!options.receivedPath.empty()) {
+        const std::vector<std::uint8_t>& received = emulator.counters().received;
+        std::ofstream file(options.receivedPath, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(received.data()),
+                   static_cast<std::streamsize>(received.size()));
+        if (!file.flush()) {
+            std::fprintf(stderr, "tavofox-emulator: cannot write the bytes received to %s\n",
+                         options.receivedPath.c_str());
+            exitCode = failureExit;
+        }
     }
     if (keepsSamples && !emulator.saveExternalMemory(samplesPath)) {
         std::fprintf(stderr, "tavofox-emulator: cannot save the sample memory to %s\n", samplesPath.c_str());
