@@ -4,6 +4,7 @@
 
 mainTitle="Mervak's TAVO FOX Control Program V 2.0"
 # Controls of the main window (287 x 301 dialog units): x y width height.
+identityLine=(5 5 120 14)
 connectButton=(230 5 50 14)
 cycleIdEdit=(100 145 35 14)
 writeButton=(165 260 115 14)
