@@ -406,4 +406,17 @@ TEST_F(TavofoxctlTest, RefusalsNameWhatTheyRefuseAndSendNothing) {
     EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().bytesReceived; }), 0);
 }
 
+// A timer that falls silent within the CW block: the configuration before it was applied,
+// and the last line says so.
+TEST_F(TavofoxctlTest, ConfigurationAppliedWithoutItsCwMessageIsSaidLast) {
+    // Wake, identify and read take 3 bytes, the configuration block 16.
+    timer.with([](TimerEmulator& e) { e.faults().silentAfterBytes = 25; });
+    const CtlResult run = tavofoxctl({"--port", port(), "write", "cycleId=3", "cwText=MOE"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(
+        run.err.ends_with("Error in downloading CW Message\nconfiguration applied; CW message not written\n"))
+        << run.err;
+    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.parameterMemory()[4]; }), 2); // cycle ID 3
+}
+
 } // namespace
