@@ -48,8 +48,8 @@ constexpr std::size_t settingsFileLimit = std::size_t{1} << 20;
 constexpr const char* description =
     "Programs a fox transmitter timer on a serial port from a shell: the window's operations,\n"
     "one command a call. Every command that talks to a timer starts as the window's Connect\n"
-    "does (wake, identify); everything given is checked before the port is opened. Messages\n"
-    "the window would show go to standard error, one per line.";
+    "does (reset, wake, identify); everything given is checked before the port is opened.\n"
+    "Messages the window would show go to standard error, one per line.";
 constexpr const char* exitStatuses = "Exit status:\n"
                                      "  0    all done\n"
                                      "  1    the timer did not do all of it\n"
