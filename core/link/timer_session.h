@@ -89,6 +89,8 @@ public:
     bool connected() const { return connected_; }
     int clockHz() const { return clockHz_; }
     int externalMemorySize() const { return externalMemorySize_; }
+    // The identity of the last identify that succeeded.
+    const TimerIdentity& identity() const { return identity_; }
 
 private:
     void closeLine() noexcept;
@@ -105,4 +107,5 @@ private:
     bool connected_ = false;
     int clockHz_ = 8000000;
     int externalMemorySize_ = 0;
+    TimerIdentity identity_;
 };
