@@ -36,8 +36,8 @@ protected:
 TEST_F(TavofoxctlTest, ReadPrintsEveryStoredSettingAsKeyValueLines) {
     const CtlResult run = tavofoxctl({"--port", port(), "read"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "transmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=0\n"
-                       "audioMode=0\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
+    EXPECT_EQ(run.out, "transmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=continuous\n"
+                       "audioMode=single-tone\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
                        "cwSpeed=12\noutputLevel=1\ntableLength=0\nrecoveryBeaconDelay=0\noscillatorTune=0\n"
                        "transmitSequence=00000000000000000000000000000000\ntoneSequenceText=\n");
     EXPECT_EQ(run.err, "");
@@ -57,7 +57,7 @@ TEST_F(TavofoxctlTest, WriteChangesOnlyTheNamedSettingsAndAppliesThem) {
     const CtlResult read = tavofoxctl({"--port", port(), "read"});
     ASSERT_EQ(read.status, 0) << read.err;
     EXPECT_EQ(valueOf(read.out, "cycleId"), "3");
-    EXPECT_EQ(valueOf(read.out, "transmitMode"), "1");
+    EXPECT_EQ(valueOf(read.out, "transmitMode"), "cycled");
     EXPECT_EQ(valueOf(read.out, "cwText"), "MOE");
     EXPECT_EQ(valueOf(read.out, "toneFrequency"), "1000");
     EXPECT_EQ(valueOf(read.out, "keyed"), "1");
@@ -165,10 +165,10 @@ TEST_F(TavofoxctlTest, TimerNeverWrittenReadsAsTheStartValuesAndTakesOneKey) {
     CtlResult run = tavofoxctl({"--port", port(), "read"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "No settings stored in the timer yet\n");
-    EXPECT_EQ(run.out, "transmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=0\n"
-                       "audioMode=0\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
+    EXPECT_EQ(run.out, "transmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=continuous\n"
+                       "audioMode=single-tone\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
                        "cwSpeed=12\noutputLevel=1\ntableLength=0\nrecoveryBeaconDelay=0\noscillatorTune=0\n"
-                       "transmitSequence=FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF\ntoneSequenceText=\n");
+                       "transmitSequence=\ntoneSequenceText=\n");
 
     run = tavofoxctl({"--port", port(), "write", "cycleId=2"});
     ASSERT_EQ(run.status, 0) << run.err;
