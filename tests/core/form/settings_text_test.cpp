@@ -12,15 +12,22 @@ TEST(SetupText, TakesNamesAndNumbersAndRefusesNamingTheLine) {
         const char* error; // empty: taken
     };
     const Case cases[] = {
-        {"\xEF\xBB\xBF" "cycleId=3\ntransmitMode=cycled\naudioMode=cw-message\n", ""},
+        {"\xEF\xBB\xBF"
+         "cycleId=3\ntransmitMode=cycled\naudioMode=cw-message\n",
+         ""},
         {"transmitMode=1\naudioMode=1\ncycleId=3\n", ""},
         {"cycleId=3\n# fox 3\ncycleId=4\n", "line 3: cycleId given twice, first on line 1"},
         {"cycleId=3\r\nfoxColour=red\r\n", "line 2: unknown setting: \"foxColour\""},
-        {"cycleId=3\n\xEF\xBB\xBF" "cwText=MOE\n", "line 2: unknown setting: \"\xEF\xBB\xBF" "cwText\""},
+        {"cycleId=3\n\xEF\xBB\xBF"
+         "cwText=MOE\n",
+         "line 2: unknown setting: \"\xEF\xBB\xBF"
+         "cwText\""},
         {"cwText=MOE\ncycleId=11\n", "line 2: cycleId: Please enter an integer between 1 and 10."},
         {"ringtone=fox:d=4,o=6,b=63:8c8\n", "line 1: ringtone: not a melody the timer can play"},
-        {"ringtoneBeatsPerMinute=20\n", "line 1: ringtoneBeatsPerMinute: Please enter an integer between 25 and 600."},
-        {"toneSequenceText=800,10\n", "line 1: toneSequenceText: needs at least two tones, the first of some length"},
+        {"ringtoneBeatsPerMinute=20\n",
+         "line 1: ringtoneBeatsPerMinute: Please enter an integer between 25 and 600."},
+        {"toneSequenceText=800,10\n",
+         "line 1: toneSequenceText: needs at least two tones, the first of some length"},
     };
     for (const Case& c : cases) {
         std::string error;

@@ -12,8 +12,9 @@ namespace {
 
 TimerSetup foxSetup(int cycleId) {
     std::string error;
-    const std::string text = "transmitMode=cycled\naudioMode=cw-message\ncwText=MOS\ncycleId=" +
-                             std::to_string(cycleId) + "\ntransmitSequence=06110641000000000000000000000000\n";
+    const std::string text =
+        "transmitMode=cycled\naudioMode=cw-message\ncwText=MOS\ncycleId=" + std::to_string(cycleId) +
+        "\ntransmitSequence=06110641000000000000000000000000\n";
     std::optional<TimerSetup> setup = parseSetupText(text, "/events", TimerSettings{}, error);
     EXPECT_TRUE(setup) << error;
     return setup.value_or(TimerSetup{});
