@@ -18,6 +18,8 @@ set(TAVOFOX_CORE_SOURCES
   core/form/settings_text.cpp
   core/form/transmit_sequence_form.cpp
   core/operations/configuration.cpp
+  core/operations/connect.cpp
+  core/operations/sequence_tables.cpp
   core/operations/tone_sequence_edit.cpp
   core/operations/transmit_sequence_edit.cpp
   core/operations/oscillator_tuning.cpp

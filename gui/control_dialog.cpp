@@ -25,6 +25,7 @@
 #include "core/decimal.h"
 #include "core/link/port_numbers.h"
 #include "core/operations/configuration.h"
+#include "core/operations/connect.h"
 #include "core/operations/oscillator_tuning.h"
 #include "core/operations/ringtone_load.h"
 #include "core/operations/sound_upload.h"
@@ -400,7 +401,7 @@ bool ControlDialog::confirm(std::string_view question) {
 }
 
 void ControlDialog::connectTimer() {
-    if (session_.wakeTimer() && session_.identifyTimer()) readConfiguration(operation_);
+    ::connectTimer(operation_);
 }
 
 void ControlDialog::accept() {
