@@ -23,6 +23,7 @@
 #include <QValidator>
 
 #include "core/decimal.h"
+#include "core/formats/tone_sequence.h"
 #include "core/link/port_numbers.h"
 #include "core/operations/configuration.h"
 #include "core/operations/connect.h"
@@ -350,7 +351,9 @@ bool ControlDialog::saveSetup(const QString& path) {
     TimerSetup setup;
     setup.settings = settings_;
     setup.transmitSequenceSet = true;
-    setup.toneSequenceSet = !settings_.toneSequenceText.empty();
+    // A sequence the timer would refuse is left out rather than saved.
+    setup.toneSequenceSet =
+        toneSequenceAccepted(parseToneSequenceText(settings_.toneSequenceText, session_.clockHz()));
     if (setup_) {
         setup.ringtone = setup_->ringtone;
         setup.ringtoneBeatsPerMinute = setup_->ringtoneBeatsPerMinute;
@@ -374,7 +377,10 @@ bool ControlDialog::saveSetup(const QString& path) {
                     file.errorString().toStdString());
         return false;
     }
-    setup_ = std::move(setup);
+    // Held as the file holds it: what it leaves not set is not written.
+    std::string error;
+    setup_ = parseSetupText(text, directory.toStdString(), settings_, error);
+    if (!setup_) showMessage(cannotReadSetup + QFileInfo(path).fileName().toStdString() + "\n" + error);
     choices_.setupFile = QFileInfo(path).absoluteFilePath().toStdString();
     saveWindowChoices(choices_);
     updateSetupControls();

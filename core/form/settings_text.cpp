@@ -27,7 +27,7 @@ constexpr std::array<std::string_view, 4> setupOnlyKeys{ringtoneKey, ringtoneTem
                                                         soundFileKey};
 // The ringtone editor's tempo range.
 constexpr IntRange ringtoneTempoRange{25, 600};
-constexpr std::string_view timerComment = "# timer: ";
+constexpr std::string_view timerComment = setupTimerComment;
 constexpr std::string_view savedComment = "# saved: ";
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 constexpr std::array<std::string_view, 3> transmitModeNames{"continuous", "cycled", "sequenced"};
@@ -44,7 +44,6 @@ constexpr std::string_view line = "line ";
 constexpr std::string_view notUtf8 = "not UTF-8 text";
 constexpr std::string_view notKeyable = "the timer keys printable Latin-1 characters only, not ";
 constexpr std::string_view givenTwice = " given twice, first on line ";
-constexpr std::string_view notWrittenHere = "this command does not write it";
 constexpr std::string_view badTable = "takes 32 hexadecimal digits";
 constexpr std::string_view tooFewTones = "needs at least two tones, the first of some length";
 constexpr std::string_view notPlayable = "not a melody the timer can play";
@@ -98,8 +97,8 @@ std::string modeName(const std::array<std::string_view, N>& names, const std::st
 bool erasedToneSequence(const std::string& text) {
     std::array<std::uint8_t, TimerMemoryMap::toneSequenceLength> erased{};
     erased.fill(TimerMemoryMap::erasedByte);
-    return !text.empty() && (text == formatToneSequenceText(erased.data(), 8000000) ||
-                             text == formatToneSequenceText(erased.data(), 10000000));
+    return !text.empty() && (text == formatToneSequenceText(erased.data(), TimerClock::model684Hz) ||
+                             text == formatToneSequenceText(erased.data(), TimerClock::model628AHz));
 }
 
 bool notSetKey(std::string_view key) {
@@ -279,13 +278,7 @@ std::optional<std::vector<SettingsAssignment>> parseSettingsFile(std::string_vie
     if (!lines) return std::nullopt;
     std::vector<SettingsAssignment> assignments;
     for (auto& [assignment, number] : *lines) {
-        // The ringtone and the sound are written by a whole setup's write only; the file
-        // is refused rather than half taken.
-        const bool content = assignment.key == ringtoneKey || assignment.key == soundFileKey;
-        if (content && !assignment.value.empty()) {
-            error = lineError(number, keyed(assignment.key, SettingsTextError::notWrittenHere));
-            return std::nullopt;
-        }
+        // The ringtone and the sound are taken by parseSetupExtras.
         if (setupOnly(assignment.key) || (notSetKey(assignment.key) && assignment.value.empty())) continue;
         assignments.push_back(std::move(assignment));
     }
@@ -334,26 +327,15 @@ std::optional<std::string> applySettings(const std::vector<SettingsAssignment>& 
     return std::nullopt;
 }
 
-std::string_view transmitModeName(TransmitMode mode) {
-    return transmitModeNames.at(static_cast<std::size_t>(mode));
-}
-
-std::string_view audioModeName(AudioMode mode) {
-    return audioModeNames.at(static_cast<std::size_t>(mode));
-}
-
 std::string formatSetupText(const TimerSetup& setup, std::string_view directory) {
     std::string text;
     if (!setup.timer.empty()) text.append(timerComment).append(setup.timer).append("\n");
     if (!setup.saved.empty()) text.append(savedComment).append(setup.saved).append("\n");
     TimerSettings settings = setup.settings;
-    if (!setup.transmitSequenceSet) settings.transmitSequence.fill(TimerMemoryMap::erasedByte);
-    text += formatSettingsText(settings);
     // Not set: printed empty, whatever the settings hold.
-    if (!setup.toneSequenceSet) {
-        const std::string given = std::string(toneSequenceTextKey) + "=" + settings.toneSequenceText + "\n";
-        text.replace(text.rfind(given), given.size(), std::string(toneSequenceTextKey) + "=\n");
-    }
+    if (!setup.transmitSequenceSet) settings.transmitSequence.fill(TimerMemoryMap::erasedByte);
+    if (!setup.toneSequenceSet) settings.toneSequenceText.clear();
+    text += formatSettingsText(settings);
     std::string soundFile = setup.soundFile;
     if (!soundFile.empty() && !directory.empty()) {
         const std::filesystem::path relative =
@@ -370,8 +352,11 @@ std::string formatSetupText(const TimerSetup& setup, std::string_view directory)
     return text;
 }
 
-std::optional<TimerSetup> parseSetupText(std::string_view content, std::string_view directory,
-                                         const TimerSettings& base, std::string& error) {
+namespace {
+
+// A setup over base; with withForm false the form's values are passed over.
+std::optional<TimerSetup> parseSetup(std::string_view content, std::string_view directory,
+                                     const TimerSettings& base, bool withForm, std::string& error) {
     const auto lines = parseLines(content, error);
     if (!lines) return std::nullopt;
     TimerSetup setup;
@@ -400,7 +385,7 @@ std::optional<TimerSetup> parseSetupText(std::string_view content, std::string_v
             setup.transmitSequenceSet = true;
         } else if (key == toneSequenceTextKey && !value.empty()) {
             // The clock changes the units, not the count of tones.
-            const ParsedToneSequence tones = parseToneSequenceText(value, 8000000);
+            const ParsedToneSequence tones = parseToneSequenceText(value, TimerClock::model684Hz);
             if (tones.pairCount < 2 || tones.entries[0].duration == 0)
                 return refuse(number, key, SettingsTextError::tooFewTones);
             setup.settings.toneSequenceText = value;
@@ -432,6 +417,7 @@ std::optional<TimerSetup> parseSetupText(std::string_view content, std::string_v
         });
         return refuse(at->line, ringtoneKey, SettingsTextError::notPlayable);
     }
+    if (!withForm) return setup;
     if (const std::optional<std::string> failure = applySettings(form, setup.settings)) {
         // "key: message", named by the line of its key.
         const std::string key = failure->substr(0, failure->find(':'));
@@ -441,6 +427,18 @@ std::optional<TimerSetup> parseSetupText(std::string_view content, std::string_v
         return std::nullopt;
     }
     return setup;
+}
+
+} // namespace
+
+std::optional<TimerSetup> parseSetupText(std::string_view content, std::string_view directory,
+                                         const TimerSettings& base, std::string& error) {
+    return parseSetup(content, directory, base, true, error);
+}
+
+std::optional<TimerSetup> parseSetupExtras(std::string_view content, std::string_view directory,
+                                           std::string& error) {
+    return parseSetup(content, directory, TimerSettings{}, false, error);
 }
 
 std::optional<RingtoneMelody> setupRingtoneMelody(const TimerSetup& setup) {

@@ -17,9 +17,10 @@ struct SettingsAssignment {
     std::string value;
 };
 
-// Every line that `read` prints. A step table or tone sequence the timer never had written
-// (erased cells) is "not set": its key is printed empty, and a file gives nothing for it, in order, each
-// ending with a line break. A CW character the timer cannot key is printed as U+FFFD, which a write refuses.
+// Every line that `read` prints, in order, each ending with a line break. A CW character the
+// timer cannot key is printed as U+FFFD, which a write refuses. A step table or tone
+// sequence the timer never had written (erased cells) is "not set": its key is printed
+// empty, and a file gives nothing for it.
 std::string formatSettingsText(const TimerSettings& settings);
 
 // "key=value" with a known key; nothing (and a usage message in error) otherwise.
@@ -27,7 +28,8 @@ std::optional<SettingsAssignment> parseAssignment(std::string_view line, std::st
 // The lines of a settings file; blank lines and lines starting with '#' are passed over, and
 // so is a byte order mark before the first line. A bad line, an unknown key and a key given
 // twice are reported with their line numbers. An empty step table or tone sequence is not
-// set and gives no assignment.
+// set and gives no assignment; the keys of a whole setup (ringtone, sound file) give none
+// either: parseSetupExtras takes them.
 std::optional<std::vector<SettingsAssignment>> parseSettingsFile(std::string_view content,
                                                                  std::string& error);
 
@@ -40,6 +42,8 @@ std::optional<std::string> applySettings(const std::vector<SettingsAssignment>& 
                                          TimerSettings& settings);
 
 inline constexpr std::string_view setupFileExtension = "tavofox";
+// The comment that records the timer a setup came from.
+inline constexpr std::string_view setupTimerComment = "# timer: ";
 
 // Everything a timer is programmed with, as a setup file holds it.
 struct TimerSetup {
@@ -66,9 +70,11 @@ std::string formatSetupText(const TimerSetup& setup, std::string_view directory)
 // is taken from directory.
 std::optional<TimerSetup> parseSetupText(std::string_view content, std::string_view directory,
                                          const TimerSettings& base, std::string& error);
+// Only what a setup adds to the settings text (the ringtone, the sound file, the not-set
+// blocks and the timer record), checked with the line named as parseSetupText does; the
+// form's values are left to parseSettingsFile and applySettings.
+std::optional<TimerSetup> parseSetupExtras(std::string_view content, std::string_view directory,
+                                           std::string& error);
 // The block the setup's ringtone encodes to; nothing without a ringtone or for one the
 // timer cannot play.
 std::optional<RingtoneMelody> setupRingtoneMelody(const TimerSetup& setup);
-// The transmit mode and audio mode as the setup file names them.
-std::string_view transmitModeName(TransmitMode mode);
-std::string_view audioModeName(AudioMode mode);

@@ -36,7 +36,7 @@ protected:
 TEST_F(TavofoxctlTest, ReadPrintsEveryStoredSettingAsKeyValueLines) {
     const CtlResult run = tavofoxctl({"--port", port(), "read"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "transmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=continuous\n"
+    EXPECT_EQ(run.out, "# timer: 684, 8 MHz, 64 KiB, firmware 2.1\ntransmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=continuous\n"
                        "audioMode=single-tone\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
                        "cwSpeed=12\noutputLevel=1\ntableLength=0\nrecoveryBeaconDelay=0\noscillatorTune=0\n"
                        "transmitSequence=00000000000000000000000000000000\ntoneSequenceText=\n");
@@ -165,7 +165,7 @@ TEST_F(TavofoxctlTest, TimerNeverWrittenReadsAsTheStartValuesAndTakesOneKey) {
     CtlResult run = tavofoxctl({"--port", port(), "read"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "No settings stored in the timer yet\n");
-    EXPECT_EQ(run.out, "transmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=continuous\n"
+    EXPECT_EQ(run.out, "# timer: 684, 8 MHz, 64 KiB, firmware 2.1\ntransmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=continuous\n"
                        "audioMode=single-tone\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
                        "cwSpeed=12\noutputLevel=1\ntableLength=0\nrecoveryBeaconDelay=0\noscillatorTune=0\n"
                        "transmitSequence=\ntoneSequenceText=\n");
