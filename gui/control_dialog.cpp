@@ -282,8 +282,11 @@ void ControlDialog::addSetupActions() {
     connect(save, &QAction::triggered, this, &ControlDialog::chooseSetupToSave);
     writeSetupAction_ = addAction(writeSetupText);
     writeSetupAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
-    connect(writeSetupAction_, &QAction::triggered, this,
-            [this] { runOperation([this] { writeWholeSetup(operation_, *setup_); }); });
+    connect(writeSetupAction_, &QAction::triggered, this, [this] {
+        runOperation([this] {
+            if (setup_) writeWholeSetup(operation_, *setup_);
+        });
+    });
     QAction* verify = addAction(verifyWritesText);
     verify->setCheckable(true);
     verify->setChecked(choices_.verifyWrites);
