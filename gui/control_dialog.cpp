@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QThread>
 #include <QUrl>
@@ -403,6 +404,12 @@ void ControlDialog::dropEvent(QDropEvent* event) {
 }
 
 bool ControlDialog::confirm(std::string_view question) {
+    // As for a message: the box waits for an answer, not the operation.
+    const bool waiting = waitCursorDepth_ > 0;
+    if (waiting) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const QScopeGuard restore([waiting] {
+        if (waiting) QApplication::restoreOverrideCursor();
+    });
     QMessageBox box(QMessageBox::Question, programName(),
                     QString::fromUtf8(question.data(), static_cast<qsizetype>(question.size())),
                     QMessageBox::Yes | QMessageBox::No, this);

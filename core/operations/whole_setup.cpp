@@ -159,6 +159,8 @@ Outcome writeWholeSetup(OperationContext& op, const TimerSetup& setup) {
         return false;
     };
 
+    // Every block but the step table takes effect with the apply command, which follows
+    // whatever was written even when a later block failed.
     bool written = true;
     bool applied = false;
     if (setup.transmitSequenceSet &&
@@ -169,25 +171,27 @@ Outcome writeWholeSetup(OperationContext& op, const TimerSetup& setup) {
         const ToneSequenceBlock tones =
             packToneSequence(parseToneSequenceText(setup.settings.toneSequenceText, clockHz));
         if (!holds(*before, TimerMemoryMap::toneSequenceAddress, tones))
-            written = applied =
+            applied = written =
                 write(TimerMemoryMap::toneSequenceAddress, tones, ToneSequenceText::writeFailed);
     }
     // The melody lies beyond what the timer sends back: it is written whenever there is one.
-    if (const std::optional<RingtoneMelody> melody = setupRingtoneMelody(setup); written && melody)
-        written = applied = write(TimerMemoryMap::ringtoneAddress, *melody, RingtoneLoadText::writeFailed);
+    if (const std::optional<RingtoneMelody> melody = setupRingtoneMelody(setup); written && melody) {
+        written = write(TimerMemoryMap::ringtoneAddress, *melody, RingtoneLoadText::writeFailed);
+        applied = applied || written;
+    }
     const ConfigBlock config = encodeConfigBlock(setup.settings, clockHz);
     const CwMessageBlock cw = encodeCwMessage(setup.settings.cwText);
     if (written && !(holds(*before, TimerMemoryMap::configAddress, config) &&
                      holds(*before, TimerMemoryMap::cwMessageAddress, cw))) {
-        written = write(TimerMemoryMap::configAddress, config, ConfigurationText::writeFailed) &&
-                  write(TimerMemoryMap::cwMessageAddress, cw, CwMessageText::writeFailed);
-        applied = true;
+        written = write(TimerMemoryMap::configAddress, config, ConfigurationText::writeFailed);
+        applied = applied || written;
+        written = written && write(TimerMemoryMap::cwMessageAddress, cw, CwMessageText::writeFailed);
     }
-    if (!written) return Outcome::failed;
     if (applied) {
         session.echoCommand(TimerCommand::apply);
         op.panel.sleepMs(applyWaitMs);
     }
+    if (!written) return Outcome::failed;
 
     if (!setup.soundFile.empty() &&
         op.panel.confirm(withArguments(WholeSetupText::confirmSound, setup.soundFile))) {
