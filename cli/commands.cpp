@@ -26,8 +26,10 @@
 #include "core/link/timer_session.h"
 #include "core/operations/configuration.h"
 #include "core/operations/connect.h"
+#include "core/operations/ringtone_load.h"
 #include "core/operations/sequence_tables.h"
 #include "core/operations/tone_sequence_edit.h"
+#include "core/operations/whole_setup.h"
 #include "core/timer_settings.h"
 
 namespace {
@@ -118,18 +120,28 @@ std::string readSettingsFile(const std::string& path) {
     return content;
 }
 
-// What write takes: the file's lines first, then the command line's, which override them.
+// What write takes: the file's lines first, then the command line's, which override them,
+// and the ringtone and sound file of a setup.
 struct WriteInput {
     std::vector<SettingsAssignment> assignments;
     SequenceTables tables;
+    TimerSetup setup;
+    bool withSound = false;
 };
 
-WriteInput checkWrite(const std::string& fromFile, const std::vector<std::string>& given) {
+WriteInput checkWrite(const std::string& fromFile, const std::vector<std::string>& given, bool withSound) {
     WriteInput input;
     std::size_t fromFileCount = 0;
     std::string error;
     if (!fromFile.empty()) {
-        auto lines = parseSettingsFile(readSettingsFile(fromFile), error);
+        const std::string content = readSettingsFile(fromFile);
+        auto extras =
+            parseSetupExtras(content, std::filesystem::path(fromFile).parent_path().string(), error);
+        if (!extras) throw commandLineError(fromFile + ": " + error);
+        input.setup = std::move(*extras);
+        input.withSound = withSound && !input.setup.soundFile.empty();
+        if (input.withSound) checkSoundFile(input.setup.soundFile);
+        auto lines = parseSettingsFile(content, error);
         if (!lines) throw commandLineError(fromFile + ": " + error);
         input.assignments = std::move(*lines);
         fromFileCount = input.assignments.size();
@@ -153,6 +165,25 @@ WriteInput checkWrite(const std::string& fromFile, const std::vector<std::string
         break;
     }
     throw UsageError(*failure);
+}
+
+// write: the connected timer's settings under the assignments, the tables, the setup's
+// melody, the configuration, then the setup's sound when asked for. A sound for a timer
+// without external memory is refused before anything is written.
+int writeSettings(OperationContext& op, ConsolePanel& panel, const WriteInput& input) {
+    if (input.withSound && op.session.externalMemorySize() == 0) {
+        panel.showMessage(WholeSetupText::soundWithoutMemory, MessageIcon::Warning);
+        return ExitStatus::failed;
+    }
+    if (!writeSequenceTables(op, input.tables)) return ExitStatus::failed;
+    if (const std::optional<RingtoneMelody> melody = setupRingtoneMelody(input.setup);
+        melody &&
+        !op.session.writeBlock(TimerMemoryMap::ringtoneAddress, TimerMemoryMap::ringtoneLength, *melody)) {
+        panel.showMessage(RingtoneLoadText::writeFailed, MessageIcon::Warning);
+        return ExitStatus::failed;
+    }
+    if (!writeConfiguration(op)) return ExitStatus::failed;
+    return input.withSound ? uploadSound(op, panel, input.setup.soundFile) : ExitStatus::ok;
 }
 
 std::string checkToneSequence(const std::string& text) {
@@ -317,7 +348,8 @@ int runTavofoxctl(const std::vector<std::string>& args, std::istream& in, std::o
         ->callback([&] {
             parsed.timerJob = [](TimerCommandLine& t) {
                 if (!t.connect(true)) return ExitStatus::failed;
-                t.out() << formatSettingsText(t.settings());
+                t.out() << setupTimerComment << setupTimerText(t.session().identity()) << '\n'
+                        << formatSettingsText(t.settings());
                 return ExitStatus::ok;
             };
         });
@@ -328,16 +360,20 @@ int runTavofoxctl(const std::vector<std::string>& args, std::istream& in, std::o
                               "write settings: the timer's own, then FILE's lines, then the key=value\n"
                               "arguments (which override the file), checked with the form's rules",
                               "tavofoxctl --port 5 write --from fox.txt cycleId=3");
-    write->add_option("--from", fromFile, "key=value lines as `read` prints them")->type_name("FILE");
+    bool withSound = false;
+    write
+        ->add_option("--from", fromFile,
+                     "key=value lines as `read` prints them, or a setup file (.tavofox): its\n"
+                     "ringtone is written too")
+        ->type_name("FILE");
     write->add_option("key=value", assignments, "a setting as `read` prints it");
+    write->add_flag("--with-sound", withSound, "upload the setup's soundFile too, with a progress bar");
     addVerify(write, parsed);
     write->callback([&] {
-        auto input = std::make_shared<WriteInput>(checkWrite(fromFile, assignments));
+        auto input = std::make_shared<WriteInput>(checkWrite(fromFile, assignments, withSound));
         parsed.timerJob = [input](TimerCommandLine& t) {
-            if (!t.connect(true) || !t.checked(input->assignments) ||
-                !writeSequenceTables(t.operation(), input->tables))
-                return ExitStatus::failed;
-            return writeConfiguration(t.operation()) ? ExitStatus::ok : ExitStatus::failed;
+            if (!t.connect(true) || !t.checked(input->assignments)) return ExitStatus::failed;
+            return writeSettings(t.operation(), t.panel(), *input);
         };
     });
 

@@ -26,6 +26,7 @@ set(TAVOFOX_CORE_SOURCES
   core/operations/ringtone_dialog_model.cpp
   core/operations/ringtone_load.cpp
   core/operations/sound_upload.cpp
+  core/operations/whole_setup.cpp
 )
 # The serial port and the port numbers of the platform.
 if(WIN32)

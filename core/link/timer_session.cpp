@@ -164,6 +164,7 @@ bool TimerSession::identifyTimer() {
         panel_.showMessage(TimerSessionText::versionMismatch);
     externalMemorySize_ = identity.externalMemorySize;
     clockHz_ = identity.clockHz;
+    identity_ = identity;
     return true;
 }
 

@@ -91,6 +91,8 @@ public:
     bool connected() const { return connected_; }
     int clockHz() const { return clockHz_; }
     int externalMemorySize() const { return externalMemorySize_; }
+    // The identity of the last identify that succeeded.
+    const TimerIdentity& identity() const { return identity_; }
 
 private:
     void closeLine() noexcept;
@@ -108,4 +110,5 @@ private:
     bool connected_ = false;
     int clockHz_ = TimerClock::model684Hz;
     int externalMemorySize_ = 0;
+    TimerIdentity identity_;
 };

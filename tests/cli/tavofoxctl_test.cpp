@@ -36,10 +36,12 @@ protected:
 TEST_F(TavofoxctlTest, ReadPrintsEveryStoredSettingAsKeyValueLines) {
     const CtlResult run = tavofoxctl({"--port", port(), "read"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "transmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=0\n"
-                       "audioMode=0\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
-                       "cwSpeed=12\noutputLevel=1\ntableLength=0\nrecoveryBeaconDelay=0\noscillatorTune=0\n"
-                       "transmitSequence=00000000000000000000000000000000\ntoneSequenceText=\n");
+    EXPECT_EQ(run.out,
+              "# timer: 684, 8 MHz, 64 KiB, firmware "
+              "2.1\ntransmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=continuous\n"
+              "audioMode=single-tone\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
+              "cwSpeed=12\noutputLevel=1\ntableLength=0\nrecoveryBeaconDelay=0\noscillatorTune=0\n"
+              "transmitSequence=00000000000000000000000000000000\ntoneSequenceText=\n");
     EXPECT_EQ(run.err, "");
 }
 
@@ -57,12 +59,26 @@ TEST_F(TavofoxctlTest, WriteChangesOnlyTheNamedSettingsAndAppliesThem) {
     const CtlResult read = tavofoxctl({"--port", port(), "read"});
     ASSERT_EQ(read.status, 0) << read.err;
     EXPECT_EQ(valueOf(read.out, "cycleId"), "3");
-    EXPECT_EQ(valueOf(read.out, "transmitMode"), "1");
+    EXPECT_EQ(valueOf(read.out, "transmitMode"), "cycled");
     EXPECT_EQ(valueOf(read.out, "cwText"), "MOE");
     EXPECT_EQ(valueOf(read.out, "toneFrequency"), "1000");
     EXPECT_EQ(valueOf(read.out, "keyed"), "1");
     EXPECT_EQ(valueOf(read.out, "oscillatorTune"), "-4");
     EXPECT_EQ(valueOf(read.out, "transmitterCount"), "5");
+}
+
+TEST_F(TavofoxctlTest, SetupFileWritesItsRingtoneWithItsOwnTempoAndStaccato) {
+    const std::string file = timer.home.path() + "/fox2.tavofox";
+    std::ofstream(file) << "cycleId=2\nringtone=Example:d=4,o=5,b=120:8a,4a,8c.6,p\n"
+                           "ringtoneBeatsPerMinute=60\nringtoneStaccato=0\n";
+    const CtlResult run = tavofoxctl({"--port", port(), "write", "--from", file});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto memory = timer.with([](TimerEmulator& e) { return e.parameterMemory(); });
+    // The worked example at 60 beats a minute without staccato.
+    const std::vector<std::uint8_t> melody{0x80, 0x9A, 0xBE, 0xE0, 0x80, 0x4C,
+                                           0xA1, 0x20, 0x01, 0xF4, 0x21, 0x00};
+    EXPECT_EQ(std::vector<std::uint8_t>(memory.begin() + 128, memory.begin() + 140), melody);
+    EXPECT_EQ(memory[4], 1); // cycle ID 2
 }
 
 TEST_F(TavofoxctlTest, SecondTimerIsProgrammedFromTheFirstOnesFile) {
@@ -165,10 +181,12 @@ TEST_F(TavofoxctlTest, TimerNeverWrittenReadsAsTheStartValuesAndTakesOneKey) {
     CtlResult run = tavofoxctl({"--port", port(), "read"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "No settings stored in the timer yet\n");
-    EXPECT_EQ(run.out, "transmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=0\n"
-                       "audioMode=0\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
-                       "cwSpeed=12\noutputLevel=1\ntableLength=0\nrecoveryBeaconDelay=0\noscillatorTune=0\n"
-                       "transmitSequence=FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF\ntoneSequenceText=\n");
+    EXPECT_EQ(run.out,
+              "# timer: 684, 8 MHz, 64 KiB, firmware "
+              "2.1\ntransmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=continuous\n"
+              "audioMode=single-tone\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
+              "cwSpeed=12\noutputLevel=1\ntableLength=0\nrecoveryBeaconDelay=0\noscillatorTune=0\n"
+              "transmitSequence=\ntoneSequenceText=\n");
 
     run = tavofoxctl({"--port", port(), "write", "cycleId=2"});
     ASSERT_EQ(run.status, 0) << run.err;

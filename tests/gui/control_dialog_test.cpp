@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -180,6 +181,29 @@ TEST_F(ControlDialogTest, NoSerialPortIsReportedAndTheWindowStillOpens) {
     EXPECT_EQ(operatorAtBoxes.boxes[0].icon, QMessageBox::Warning);
     EXPECT_EQ(child<QComboBox>(dialog, "portList")->count(), 0);
     EXPECT_EQ(dialog.selectedPortNumber(), -1);
+}
+
+TEST_F(ControlDialogTest, PortListOpenedAgainOffersAnAdapterPluggedInSince) {
+    addPort(2);
+    ControlDialog dialog(machine.roots());
+    auto* list = child<QComboBox>(dialog, "portList");
+    list->setCurrentIndex(list->findData(65));
+    machine.addDevice("ttyUSB0");
+    const auto open = [list] {
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), list->mapToGlobal(QPointF(5, 5)),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(list, &press);
+        list->hidePopup();
+    };
+    open();
+    EXPECT_EQ(entries(list), (QStringList{"COM2", "COM33", "COM65"}));
+    EXPECT_EQ(list->currentText(), "COM65");
+    // Gone with its adapter, a selected port gives way to the first one present.
+    std::filesystem::remove(machine.roots().dev + "/ttyACM0");
+    open();
+    EXPECT_EQ(entries(list), (QStringList{"COM2", "COM33"}));
+    EXPECT_EQ(dialog.selectedPortNumber(), 2);
+    EXPECT_TRUE(operatorAtBoxes.boxes.empty());
 }
 
 TEST_F(ControlDialogTest, FailedConnectKeepsTheLinkButtonsDisabledAndStoresThePort) {
