@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "cli/sound_commands.h"
+#include "cli/console_progress.h"
 
 ConsolePanel::ConsolePanel(int port, std::ostream& err, Sleeper sleeper)
     : port_(port), err_(err), sleeper_(std::move(sleeper)) {}

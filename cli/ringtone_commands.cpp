@@ -21,6 +21,7 @@ constexpr int defaultSampleRate = 44100;
 // Every frequency of the preview lies below half the rate from here on.
 constexpr int lowestSampleRate = 16000;
 constexpr int highestSampleRate = 192000;
+constexpr const char* bpmOption = "--bpm: ";
 
 // The dialog's controls as the command line fills them: what the dialog would show, but
 // for the values given as options, which stand as if the operator had typed them.
@@ -85,7 +86,9 @@ bool writeWav(const std::string& path, ToneSynthesizer& synthesizer, std::ostrea
     return true;
 }
 
-int encodeCommand(const std::string& path, std::ostream& out, std::ostream& err) {
+} // namespace
+
+int encodeRingtone(const std::string& path, std::ostream& out, std::ostream& err) {
     ConsolePanel panel(0, err, {});
     ConsoleRingtoneForm form(panel);
     RingtoneDialogModel model(form, "");
@@ -95,7 +98,16 @@ int encodeCommand(const std::string& path, std::ostream& out, std::ostream& err)
     return ExitStatus::ok;
 }
 
-int wavCommand(const std::string& path, const std::string& wavPath, int sampleRate, std::ostream& err) {
+int renderRingtoneWav(const std::string& path, const std::string& wavPath, const std::string& rateText,
+                      std::ostream& err) {
+    int sampleRate = defaultSampleRate;
+    if (!rateText.empty()) {
+        const std::optional<int> rate = parseDigits(rateText);
+        if (!rate || *rate < lowestSampleRate || *rate > highestSampleRate)
+            throw commandLineError("--rate needs a sample rate from " + std::to_string(lowestSampleRate) +
+                                   " to " + std::to_string(highestSampleRate));
+        sampleRate = *rate;
+    }
     ConsolePanel panel(0, err, {});
     ConsoleRingtoneForm form(panel);
     RingtoneDialogModel model(form, "");
@@ -108,75 +120,40 @@ int wavCommand(const std::string& path, const std::string& wavPath, int sampleRa
     return writeWav(wavPath, synthesizer, err) ? ExitStatus::ok : ExitStatus::failed;
 }
 
-} // namespace
-
-int runRingtoneCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                       const RingtoneUsage& usage) {
-    if (args.size() == 2 && args[0] == "encode") return encodeCommand(args[1], out, err);
-    if (args.size() >= 3 && args[0] == "wav") {
-        int sampleRate = defaultSampleRate;
-        for (std::size_t i = 3; i < args.size(); ++i) {
-            if (args[i] != "--rate" || i + 1 >= args.size()) return usage("unknown option: " + args[i]);
-            const std::optional<int> rate = parseDigits(args[++i]);
-            if (!rate || *rate < lowestSampleRate || *rate > highestSampleRate)
-                return usage("--rate needs a sample rate from " + std::to_string(lowestSampleRate) + " to " +
-                             std::to_string(highestSampleRate));
-            sampleRate = *rate;
-        }
-        return wavCommand(args[1], args[2], sampleRate, err);
+RingtoneChoice checkRingtoneSend(const std::string& path, const std::optional<std::string>& bpmText,
+                                 bool noStaccato, OperatorPanel& panel) {
+    ConsoleRingtoneForm form(panel);
+    if (noStaccato) form.staccato = false;
+    // The tempo typed on the command line is checked before the file is read, so that its
+    // message comes once and names the option.
+    if (bpmText) {
+        const std::optional<int> bpm = parseInteger(*bpmText);
+        const IntRange range = *ringtoneFieldRange(RingtoneField::beatsPerMinute);
+        if (!bpm) throw UsageError(bpmOption + std::string(FormText::notAnInteger));
+        if (*bpm < range.min || *bpm > range.max)
+            throw UsageError(bpmOption + formatRangeMessage(range.min, range.max));
+        form.typedBeatsPerMinute = *bpmText;
     }
-    if (!args.empty() && args[0] == "send")
-        return usage("ringtone send needs a timer: --port N ringtone send FILE");
-    return usage("unknown ringtone command");
+    RingtoneDialogModel model(form, "");
+    model.loadRingtoneFile(path);
+    // A file that gave no melody has said why; the send refuses it as the window does.
+    if (!model.melodyValid) throw UsageError(RingtoneLoadText::noValidRingtone);
+    // "Send to TAVO unit" with the dialog's checks, whose messages say it all.
+    if (!model.accept()) throw UsageError("");
+    return model.choice();
 }
 
-int sendRingtone(TimerCommandParts& parts, const std::vector<std::string>& args) {
-    if (args.size() < 2 || args[0] != "send") return parts.usageError("unknown ringtone command");
-    ConsolePanel& panel = parts.panel;
+int sendRingtone(TimerCommandParts& parts, const RingtoneChoice& choice) {
     OperationContext& op = parts.operation;
-    ConsoleRingtoneForm form(panel);
-    for (std::size_t i = 2; i < args.size(); ++i) {
-        if (args[i] == "--no-staccato") {
-            form.staccato = false;
-        } else if (args[i] == "--bpm" && i + 1 < args.size()) {
-            form.typedBeatsPerMinute = args[++i];
-        } else {
-            return parts.usageError("unknown option: " + args[i]);
-        }
-    }
-    // The tempo typed on the command line is checked before the file is read, so that its
-    // message comes once and the timer is not woken for nothing.
-    if (form.typedBeatsPerMinute) {
-        const std::optional<int> bpm = parseInteger(*form.typedBeatsPerMinute);
-        if (!bpm) {
-            panel.showMessage(FormText::notAnInteger, MessageIcon::Warning);
-            return ExitStatus::failed;
-        }
-        const IntRange range = *ringtoneFieldRange(RingtoneField::beatsPerMinute);
-        if (*bpm < range.min || *bpm > range.max) {
-            panel.showMessage(formatRangeMessage(range.min, range.max), MessageIcon::Warning);
-            return ExitStatus::failed;
-        }
-    }
-
-    RingtoneDialogModel model(form, op.settings.ringtoneFilePath);
-    model.loadRingtoneFile(args[1]);
-    // "Send to TAVO unit" with its checks; a melody that is not valid is refused before
-    // the timer is reached, with the message the operation would give.
-    if (!model.accept()) return ExitStatus::failed;
-    if (!model.melodyValid) {
-        panel.showMessage(RingtoneLoadText::noValidRingtone, MessageIcon::Warning);
-        return ExitStatus::failed;
-    }
-    if (!parts.connect() || !parts.read()) return ExitStatus::failed;
+    if (!parts.connect(true)) return ExitStatus::failed;
     // The configuration follows the melody: the timer's own values must pass the form's
     // checks, as in the window, where they stand in the form.
     if (const std::optional<std::string> failure = applySettings({}, op.settings)) {
-        panel.showMessage(*failure, MessageIcon::Warning);
+        parts.panel.showMessage(*failure, MessageIcon::Warning);
         return ExitStatus::failed;
     }
     // As in the window, where "Load Ringtone" is enabled in the ringtone mode only.
     op.settings.audioMode = AudioMode::ringtone;
-    panel.answerRingtone(model.choice());
+    parts.panel.answerRingtone(choice);
     return loadRingtone(op) == Outcome::done ? ExitStatus::ok : ExitStatus::failed;
 }

@@ -2,22 +2,23 @@
 // tavofoxctl ringtone: a melody file encoded, rendered to a WAV file, or sent to a timer,
 // each as the ringtone dialog does it.
 
-#include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "cli/transmit_commands.h"
+#include "core/operator_panel.h"
 
-// Reports a wrong command line; gives the exit status.
-using RingtoneUsage = std::function<int(const std::string& message)>;
+// "encode FILE": the block the timer receives, on out.
+int encodeRingtone(const std::string& path, std::ostream& out, std::ostream& err);
+// "wav FILE OUT.wav [--rate HZ]": the preview as a WAV file. Throws UsageError for the rate.
+int renderRingtoneWav(const std::string& path, const std::string& wavPath, const std::string& rateText,
+                      std::ostream& err);
 
-// "encode FILE" and "wav FILE OUT.wav [--rate HZ]": no timer needed. args start after
-// "ringtone".
-int runRingtoneCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                       const RingtoneUsage& usage);
-
-// "send FILE [--bpm B] [--no-staccato]" (args start after "ringtone"): the file is loaded
-// and checked first; then the timer is reached, its configuration read and checked, and
-// the melody written with the configuration in the ringtone audio mode.
-int sendRingtone(TimerCommandParts& parts, const std::vector<std::string>& args);
+// "send FILE [--bpm B] [--no-staccato]" before the timer is reached: the tempo and the file
+// loaded and checked as the dialog checks them, its messages on panel. Throws UsageError.
+RingtoneChoice checkRingtoneSend(const std::string& path, const std::optional<std::string>& bpmText,
+                                 bool noStaccato, OperatorPanel& panel);
+// The timer reached, its configuration read and checked, and the melody written with the
+// configuration in the ringtone audio mode.
+int sendRingtone(TimerCommandParts& parts, const RingtoneChoice& choice);

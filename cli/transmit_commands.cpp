@@ -1,7 +1,6 @@
 #include "cli/transmit_commands.h"
 
 #include <array>
-#include <csignal>
 #include <cstdio>
 #include <istream>
 #include <optional>
@@ -9,30 +8,22 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/console_interrupt.h"
 #include "core/decimal.h"
 #include "core/form/transmit_sequence_form.h"
-#include "core/formats/tone_sequence.h"
 #include "core/formats/transmit_sequence.h"
-#include "core/link/timer_session.h"
 #include "core/operations/oscillator_tuning.h"
-#include "core/operations/tone_sequence_edit.h"
 #include "core/operations/transmit_sequence_edit.h"
 #include "core/operator_panel.h"
 #include "core/timer_settings.h"
 
 namespace {
 
-constexpr std::string_view transmitSequenceKey = "transmitSequence";
-constexpr std::string_view toneSequenceTextKey = "toneSequenceText";
-constexpr const char* badTransmitSequence = "transmitSequence takes 32 hexadecimal digits";
 constexpr const char* tuningNotStarted = "The timer did not start tuning";
 constexpr const char* tuneEntryHelp = "Enter a trim -4 .. +4 (one a line), ok or cancel";
 constexpr const char* stepUsage =
     "a step is SECONDS:KIND, KIND one of no-transmit, tone-sequence, single-tone, wave-file, "
-    "cw-message, sound-effect, ringtone: ";
-// The trims the tuning dialog offers.
-constexpr int tuneListLowest = -4;
-constexpr int tuneListHighest = 4;
+    "cw-message, sound-effect, ringtone";
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && isBlank(text.front()))
@@ -48,61 +39,19 @@ std::string signedTrim(int trim) {
     return text;
 }
 
-// Ctrl-C while tuning ends the tuning, which the operation closes with its end byte, rather
-// than the program: a timer left tuning takes the next program's command bytes as trims.
-volatile std::sig_atomic_t interruptRequested = 0;
-
-extern "C" void requestInterrupt(int) {
-    interruptRequested = 1;
-}
-
-class InterruptCatcher {
-public:
-    InterruptCatcher() {
-        interruptRequested = 0;
-#if defined(_WIN32)
-        previous_ = std::signal(SIGINT, requestInterrupt);
-#else
-        struct sigaction action {};
-        action.sa_handler = requestInterrupt;
-        sigemptyset(&action.sa_mask);
-        // Without SA_RESTART, so that a read of the input waiting for the next line ends at once.
-        action.sa_flags = 0;
-        sigaction(SIGINT, &action, &previous_);
-#endif
-    }
-    ~InterruptCatcher() {
-#if defined(_WIN32)
-        std::signal(SIGINT, previous_);
-#else
-        sigaction(SIGINT, &previous_, nullptr);
-#endif
-    }
-    InterruptCatcher(const InterruptCatcher&) = delete;
-    InterruptCatcher& operator=(const InterruptCatcher&) = delete;
-
-    bool interrupted() const {
-        return interruptRequested != 0;
-    }
-
-private:
-#if defined(_WIN32)
-    void (*previous_)(int) = nullptr;
-#else
-    struct sigaction previous_ {};
-#endif
-};
-
 } // namespace
 
-int runTransmitSequence(TimerCommandParts& parts, const std::vector<std::string>& steps) {
+TransmitSequence checkTransmitSteps(const std::vector<std::string>& steps) {
     if (steps.empty() || steps.size() > static_cast<std::size_t>(editorStepCount))
-        return parts.usageError("transmit-sequence takes one to six steps");
+        throw commandLineError("transmit-sequence takes one to six steps");
+    const auto named = [&steps](std::size_t k, const std::string& problem) {
+        return "step " + std::to_string(k + 1) + " \"" + steps[k] + "\": " + problem;
+    };
     TransmitSteps edited{};
     std::vector<std::string> secondsTexts;
     for (std::size_t k = 0; k < steps.size(); ++k) {
         std::optional<StepText> step = parseStepText(steps[k]);
-        if (!step) return parts.usageError(stepUsage + steps[k]);
+        if (!step) throw commandLineError(named(k, stepUsage));
         edited[k].kind = step->kind;
         secondsTexts.push_back(std::move(step->seconds));
     }
@@ -112,28 +61,25 @@ int runTransmitSequence(TimerCommandParts& parts, const std::vector<std::string>
             return step < static_cast<int>(secondsTexts.size()) ? secondsTexts[step] : std::string("0");
         },
         edited);
-    if (!check.ok) {
-        parts.panel.showMessage(check.message, MessageIcon::Warning);
-        return ExitStatus::failed;
-    }
+    if (!check.ok) throw UsageError(named(static_cast<std::size_t>(check.step), check.message));
     roundStepLengths(edited);
     const TransmitSequence table = buildTransmitSequence(edited);
-    // Refused before the timer is woken; the operation would refuse it the same way.
-    if (leadingStepCount(table) < 2) {
-        parts.panel.showMessage(TransmitSequenceText::tooFewSteps, MessageIcon::Warning);
-        return ExitStatus::failed;
-    }
-    if (!parts.connect()) return ExitStatus::failed;
+    // The operation would refuse it the same way, after waking the timer.
+    if (leadingStepCount(table) < 2) throw UsageError(TransmitSequenceText::tooFewSteps);
+    return table;
+}
+
+int runTransmitSequence(TimerCommandParts& parts, const TransmitSequence& table) {
+    if (!parts.connect(false)) return ExitStatus::failed;
     parts.panel.answerTransmitSequence(table);
     return editTransmitSequence(parts.operation) == Outcome::done ? ExitStatus::ok : ExitStatus::failed;
 }
 
-int runTune(TimerCommandParts& parts, const std::vector<std::string>& arguments) {
-    const bool write = arguments.size() == 1 && arguments[0] == "--write";
-    if (!arguments.empty() && !write) return parts.usageError("tune takes nothing or --write");
-    if (!parts.connect() || !parts.read()) return ExitStatus::failed;
+int runTune(TimerCommandParts& parts, bool write) {
+    if (!parts.connect(true)) return ExitStatus::failed;
 
-    const InterruptCatcher interrupt;
+    // Without restarted calls, so that a read of the input waiting for the next line ends at once.
+    const InterruptCatcher interrupt(false);
     bool tunerRan = false;
     bool interrupted = false;
     parts.panel.answerTuning(
@@ -149,7 +95,7 @@ int runTune(TimerCommandParts& parts, const std::vector<std::string>& arguments)
                 if (entry == "ok") return value;
                 if (entry == "cancel") return std::nullopt;
                 const std::optional<int> trim = parseInteger(entry);
-                if (!trim || *trim < tuneListLowest || *trim > tuneListHighest) {
+                if (!trim || *trim < TuningTrims::lowestListed || *trim > TuningTrims::highestListed) {
                     parts.err << tuneEntryHelp << '\n' << std::flush;
                     continue;
                 }
@@ -169,56 +115,4 @@ int runTune(TimerCommandParts& parts, const std::vector<std::string>& arguments)
         return ExitStatus::failed;
     }
     return outcome == Outcome::failed ? ExitStatus::failed : ExitStatus::ok;
-}
-
-bool writeSequenceTables(OperationContext& op, const std::vector<SettingsAssignment>& assignments) {
-    std::optional<std::string> tableText;
-    std::optional<std::string> toneText;
-    for (const auto& [key, value] : assignments) {
-        if (key == transmitSequenceKey) tableText = value;
-        if (key == toneSequenceTextKey) toneText = value;
-    }
-
-    // Both values are checked before either block is written.
-    std::optional<TransmitSequence> table;
-    if (tableText) {
-        table = parseTransmitSequenceHex(*tableText);
-        if (!table) {
-            op.panel.showMessage(badTransmitSequence);
-            return false;
-        }
-        if (*table == op.settings.transmitSequence) table.reset();
-    }
-    std::optional<ToneSequenceBlock> tones;
-    if (toneText) {
-        const int clockHz = op.session.clockHz();
-        const ParsedToneSequence given = parseToneSequenceText(*toneText, clockHz);
-        // An empty text is a timer without a tone sequence, and is copied as such.
-        if (!trimmed(*toneText).empty() && (given.pairCount < 2 || given.entries[0].duration == 0)) {
-            op.panel.showMessage(ToneSequenceText::tooFewTones);
-            return false;
-        }
-        const ToneSequenceBlock block = packToneSequence(given);
-        if (block != packToneSequence(parseToneSequenceText(op.settings.toneSequenceText, clockHz)))
-            tones = block;
-    }
-
-    WaitCursor wait(op.panel);
-    if (table) {
-        if (!op.session.writeBlock(TimerMemoryMap::transmitSequenceAddress,
-                                   TimerMemoryMap::transmitSequenceLength, *table)) {
-            op.panel.showMessage(TransmitSequenceText::writeFailed);
-            return false;
-        }
-        op.settings.transmitSequence = *table;
-    }
-    if (tones) {
-        if (!op.session.writeBlock(TimerMemoryMap::toneSequenceAddress, TimerMemoryMap::toneSequenceLength,
-                                   *tones)) {
-            op.panel.showMessage(ToneSequenceText::writeFailed);
-            return false;
-        }
-        op.settings.toneSequenceText = *toneText;
-    }
-    return true;
 }

@@ -18,12 +18,15 @@ set(TAVOFOX_CORE_SOURCES
   core/form/settings_text.cpp
   core/form/transmit_sequence_form.cpp
   core/operations/configuration.cpp
+  core/operations/connect.cpp
+  core/operations/sequence_tables.cpp
   core/operations/tone_sequence_edit.cpp
   core/operations/transmit_sequence_edit.cpp
   core/operations/oscillator_tuning.cpp
   core/operations/ringtone_dialog_model.cpp
   core/operations/ringtone_load.cpp
   core/operations/sound_upload.cpp
+  core/operations/whole_setup.cpp
 )
 # The serial port and the port numbers of the platform.
 if(WIN32)

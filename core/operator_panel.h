@@ -70,6 +70,11 @@ public:
     virtual std::optional<std::string> chooseFileToOpen(std::string_view filter,
                                                         std::string_view defaultExtension,
                                                         const std::string& initialName) = 0;
+    // A question with Yes and No; a panel that cannot ask answers No.
+    virtual bool confirm(std::string_view question) {
+        (void)question;
+        return false;
+    }
     // Opens a progress display with a title and a smooth or segmented bar; nothing when it
     // cannot be shown.
     virtual std::unique_ptr<ProgressHandle> openProgress(std::string_view title, bool smooth) = 0;

@@ -5,6 +5,12 @@
 #include <cstdint>
 #include <string>
 
+// The clocks of the two processor models.
+namespace TimerClock {
+inline constexpr int model684Hz = 8000000;
+inline constexpr int model628AHz = 10000000;
+} // namespace TimerClock
+
 // The modes are numbered as the form's radio groups number their buttons. A form whose group
 // has no button checked, or a refused number, holds a value outside the names; every encoder
 // copes with it.

@@ -12,6 +12,8 @@
 
 #include <pthread.h>
 
+#include <CLI/CLI.hpp>
+
 #include "core/decimal.h"
 #include "emulator/pty_runner.h"
 #include "emulator/timer_emulator.h"
@@ -24,37 +26,21 @@ constexpr int largestVersionPart = 15;
 constexpr double largestOscillatorError = 50.0;
 constexpr const char* samplesSuffix = ".samples";
 
-constexpr const char* usageText =
-    "usage: tavofox-emulator --port N [--model 684|628A] [--memory 0|32|64|128]\n"
-    "                        [--firmware MAJOR.MINOR] [--eeprom FILE] [--paced]\n"
-    "                        [--oscillator-error PERCENT] [--fault KIND ...]\n"
-    "                        [--received FILE]\n"
+constexpr const char* description =
     "Offers a software fox timer as port COM<N> of the per-user port directory until\n"
-    "interrupted (SIGINT or SIGTERM).\n"
-    "  --port N              port number to offer, 1 or more\n"
-    "  --model 684|628A      processor model (default 684)\n"
-    "  --memory 0|32|64|128  external sample memory in KiB (default 64)\n"
-    "  --firmware M.N        firmware version, each part 0..15 (default 2.1)\n"
-    "  --eeprom FILE         keeps the parameter memory (256 bytes) in FILE between runs,\n"
-    "                        and the external sample memory in FILE.samples\n"
-    "  --received FILE       writes every byte received, as it came, to FILE when it ends\n"
-    "  --paced               carries every byte, both ways, at the pace of a 19200-baud line\n"
-    "  --oscillator-error P  factory error of the internal oscillator in percent, -50..50\n"
-    "                        (default +3.0); while tuning, each trim received prints the\n"
-    "                        frequency a counter on the LED pin would show (the emulator's\n"
-    "                        own model: 250 kHz nominal, 0.75 % a trim step)\n"
-    "  --fault KIND          misbehaves as a faulty timer or line; repeatable. KIND is one of:\n"
-    "                          silent        answers nothing at all\n"
-    "                          wake-gt       answers the wake with > instead of !\n"
-    "                          stray         two stray bytes before every reply\n"
-    "                          noisy         the line never falls silent; never an echo\n"
-    "                          bad-checksum  every upload checksum is off by one\n"
-    "                          no-hash@K     no # from data byte K of every write block on\n"
-    "                          wrong-hash@K  a wrong byte for # from data byte K on\n"
-    "                          mute@K        silent after receiving K bytes\n"
-    "                          drop@K        the line drops after receiving K bytes\n"
-    "                          flip@A        parameter cell A (0..255) stores every byte\n"
-    "                                        written to it with its lowest bit turned\n";
+    "interrupted (SIGINT or SIGTERM).";
+constexpr const char* faultKinds = "KIND of --fault is one of:\n"
+                                   "  silent        answers nothing at all\n"
+                                   "  wake-gt       answers the wake with > instead of !\n"
+                                   "  stray         two stray bytes before every reply\n"
+                                   "  noisy         the line never falls silent; never an echo\n"
+                                   "  bad-checksum  every upload checksum is off by one\n"
+                                   "  no-hash@K     no # from data byte K of every write block on\n"
+                                   "  wrong-hash@K  a wrong byte for # from data byte K on\n"
+                                   "  mute@K        silent after receiving K bytes\n"
+                                   "  drop@K        the line drops after receiving K bytes\n"
+                                   "  flip@A        parameter cell A (0..255) stores every byte\n"
+                                   "                written to it with its lowest bit turned\n";
 
 struct Options {
     int port = 0;
@@ -126,73 +112,86 @@ bool addFault(const std::string& kind, EmulatorFaults& faults) {
 }
 
 int usageError(const std::string& problem) {
-    std::fprintf(stderr, "tavofox-emulator: %s\n%s", problem.c_str(), usageText);
+    std::fprintf(stderr, "tavofox-emulator: %s. Run tavofox-emulator --help\n", problem.c_str());
     return usageExit;
 }
 
 // Fills options from the arguments; an exit code when the program is to end at once.
 std::optional<int> parseArguments(int argc, char** argv, Options& options) {
-    bool portGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (option == "--help" || option == "-h") {
-            std::fputs(usageText, stdout);
-            return 0;
-        }
-        if (option == "--paced") {
-            options.paced = true;
-            continue;
-        }
-        if (option != "--port" && option != "--model" && option != "--memory" && option != "--firmware" &&
-            option != "--eeprom" && option != "--oscillator-error" && option != "--fault" &&
-            option != "--received")
-            return usageError("unknown option " + option);
-        if (i + 1 >= argc) return usageError(option + " needs a value");
-        const std::string value = argv[++i];
-        if (option == "--port") {
-            const auto port = parseNumber(value, 1, 999999999);
-            if (!port) return usageError("--port takes a number of 1 or more, not " + value);
-            options.port = *port;
-            portGiven = true;
-        } else if (option == "--model") {
-            if (value == "684")
-                options.model = TimerEmulator::Model::Pic684;
-            else if (value == "628A")
-                options.model = TimerEmulator::Model::Pic628A;
-            else
-                return usageError("--model takes 684 or 628A, not " + value);
-        } else if (option == "--memory") {
-            const auto kib = parseNumber(value, 0, 128);
-            if (!kib || (*kib != 0 && *kib != 32 && *kib != 64 && *kib != 128))
-                return usageError("--memory takes 0, 32, 64 or 128, not " + value);
-            options.memoryKiB = *kib;
-        } else if (option == "--firmware") {
-            const auto dot = value.find('.');
-            const auto major = dot == std::string::npos
-                                   ? std::nullopt
-                                   : parseNumber(value.substr(0, dot), 0, largestVersionPart);
-            const auto minor = dot == std::string::npos
-                                   ? std::nullopt
-                                   : parseNumber(value.substr(dot + 1), 0, largestVersionPart);
-            if (!major || !minor) return usageError("--firmware takes MAJOR.MINOR, each 0..15, not " + value);
-            options.firmwareMajor = *major;
-            options.firmwareMinor = *minor;
-        } else if (option == "--fault") {
-            if (!addFault(value, options.faults))
-                return usageError("--fault takes a kind listed below, not " + value);
-        } else if (option == "--oscillator-error") {
-            const auto percent = parsePercent(value);
-            if (!percent) return usageError("--oscillator-error takes a percentage -50..50, not " + value);
-            options.oscillatorErrorPercent = *percent;
-        } else if (option == "--received") {
-            if (value.empty()) return usageError("--received needs a file name");
-            options.receivedPath = value;
-        } else {
-            if (value.empty()) return usageError("--eeprom needs a file name");
-            options.eepromPath = value;
-        }
+    CLI::App app(description, "tavofox-emulator");
+    app.footer(faultKinds);
+    std::string port, model, memory, firmware, oscillatorError;
+    std::vector<std::string> faults;
+    app.add_option("--port", port, "port number to offer, 1 or more")->type_name("N");
+    app.add_option("--model", model, "processor model: 684 (default) or 628A")->type_name("684|628A");
+    app.add_option("--memory", memory, "external sample memory in KiB (default 64)")
+        ->type_name("0|32|64|128");
+    app.add_option("--firmware", firmware, "firmware version, each part 0..15 (default 2.1)")
+        ->type_name("MAJOR.MINOR");
+    app.add_option("--eeprom", options.eepromPath,
+                   "keeps the parameter memory (256 bytes) in FILE between runs,\n"
+                   "and the external sample memory in FILE.samples")
+        ->type_name("FILE");
+    app.add_option("--received", options.receivedPath,
+                   "writes every byte received, as it came, to FILE when it ends")
+        ->type_name("FILE");
+    app.add_flag("--paced", options.paced, "carries every byte, both ways, at the pace of a 19200-baud line");
+    app.add_option("--oscillator-error", oscillatorError,
+                   "factory error of the internal oscillator in percent, -50..50\n"
+                   "(default +3.0); while tuning, each trim received prints the\n"
+                   "frequency a counter on the LED pin would show (the emulator's\n"
+                   "own model: 250 kHz nominal, 0.75 % a trim step)")
+        ->type_name("PERCENT");
+    app.add_option("--fault", faults, "misbehaves as a faulty timer or line; repeatable")
+        ->type_name("KIND")
+        ->allow_extra_args(false);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), stdout);
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        return usageError(e.what());
     }
-    if (!portGiven) return usageError("--port is required");
+
+    if (port.empty()) return usageError("--port is required");
+    const auto number = parseNumber(port, 1, 999999999);
+    if (!number) return usageError("--port takes a number of 1 or more, not " + port);
+    options.port = *number;
+    if (model == "628A")
+        options.model = TimerEmulator::Model::Pic628A;
+    else if (!model.empty() && model != "684")
+        return usageError("--model takes 684 or 628A, not " + model);
+    if (!memory.empty()) {
+        const auto kib = parseNumber(memory, 0, 128);
+        if (!kib || (*kib != 0 && *kib != 32 && *kib != 64 && *kib != 128))
+            return usageError("--memory takes 0, 32, 64 or 128, not " + memory);
+        options.memoryKiB = *kib;
+    }
+    if (!firmware.empty()) {
+        const auto dot = firmware.find('.');
+        const auto major = dot == std::string::npos
+                               ? std::nullopt
+                               : parseNumber(firmware.substr(0, dot), 0, largestVersionPart);
+        const auto minor = dot == std::string::npos
+                               ? std::nullopt
+                               : parseNumber(firmware.substr(dot + 1), 0, largestVersionPart);
+        if (!major || !minor) return usageError("--firmware takes MAJOR.MINOR, each 0..15, not " + firmware);
+        options.firmwareMajor = *major;
+        options.firmwareMinor = *minor;
+    }
+    for (const std::string& kind : faults)
+        if (!addFault(kind, options.faults))
+            return usageError("--fault takes a kind listed in --help, not " + kind);
+    if (!oscillatorError.empty()) {
+        const auto percent = parsePercent(oscillatorError);
+        if (!percent)
+            return usageError("--oscillator-error takes a percentage -50..50, not " + oscillatorError);
+        options.oscillatorErrorPercent = *percent;
+    }
+    if (app.count("--eeprom") && options.eepromPath.empty()) return usageError("--eeprom needs a file name");
+    if (app.count("--received") && options.receivedPath.empty())
+        return usageError("--received needs a file name");
     return std::nullopt;
 }
 

@@ -6,23 +6,34 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QDate>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QThread>
+#include <QUrl>
 #include <QValidator>
 
 #include "core/decimal.h"
+#include "core/formats/tone_sequence.h"
 #include "core/link/port_numbers.h"
 #include "core/operations/configuration.h"
+#include "core/operations/connect.h"
 #include "core/operations/oscillator_tuning.h"
 #include "core/operations/ringtone_load.h"
 #include "core/operations/sound_upload.h"
 #include "core/operations/tone_sequence_edit.h"
 #include "core/operations/transmit_sequence_edit.h"
+#include "core/operations/whole_setup.h"
 #include "gui/about_dialog.h"
 #include "gui/audio_output.h"
 #include "gui/dialog_units.h"
@@ -42,6 +53,31 @@ const QString noPortsText = QStringLiteral("Er zijn geen serieele poorten beschi
 const QString aboutEntryText = QStringLiteral("&About molvex...");
 constexpr unsigned aboutCommand = 16;
 const QStringList soundEffects{QStringLiteral("Sirene"), QStringLiteral("Effect 2")};
+const QString openSetupText = QStringLiteral("&Open Setup...");
+const QString saveSetupText = QStringLiteral("&Save Setup...");
+const QString writeSetupText = QStringLiteral("&Write Whole Setup to Timer");
+const QString verifyWritesText = QStringLiteral("&Verify after writing");
+const QString setupFilter = QStringLiteral("Timer Setups (*.tavofox)");
+constexpr const char* setupOpenFilter = "Timer Setups (*.tavofox)|*.tavofox|All Files (*.*)|*.*||";
+constexpr const char* cannotReadSetup = "The setup file cannot be read: ";
+constexpr const char* cannotWriteSetup = "The setup file cannot be written: ";
+// Larger than any setup; a larger file is no setup.
+constexpr qint64 setupFileLimit = 1 << 20;
+
+bool succeeded(bool written) {
+    return written;
+}
+
+bool succeeded(Outcome outcome) {
+    return outcome == Outcome::done;
+}
+
+// The first line of a ringtone file, the melody a setup carries.
+std::string firstLineOf(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    if (path.empty() || !file.open(QIODevice::ReadOnly)) return {};
+    return file.readLine(4096).trimmed().toStdString();
+}
 
 // The CW text edit: letters become capitals as they are typed. The timer keys one byte per
 // character, so only the characters of the form's CW rule are taken.
@@ -99,6 +135,7 @@ ControlDialog::ControlDialog(const DeviceRoots& devices, QWidget* parent)
       session_(*this, *this, settings_), operation_{session_, *this, *this, settings_},
       sounds_(std::make_unique<AudioOutput>()) {
     ui_->setupUi(this);
+    baseTitle_ = windowTitle();
     applyDialogUnits(*this);
     prepareControls();
     connectEvents();
@@ -134,13 +171,15 @@ void ControlDialog::prepareControls() {
 void ControlDialog::connectEvents() {
     onClicked(ui_->connectButton, [this] { connectTimer(); });
     onClicked(ui_->retrieveButton, [this] { readConfiguration(operation_); });
-    onClicked(ui_->writeButton, [this] { writeConfiguration(operation_); });
+    onClicked(ui_->writeButton, [this] { verified([this] { return writeConfiguration(operation_); }); });
     onClicked(ui_->resetButton, [this] { session_.resetTimer(); });
     onClicked(ui_->syncButton, [this] { session_.startTestMode(); });
-    onClicked(ui_->toneSequenceButton, [this] { ::editToneSequence(operation_); });
-    onClicked(ui_->transmitSequenceButton, [this] { ::editTransmitSequence(operation_); });
+    onClicked(ui_->toneSequenceButton,
+              [this] { verified([this] { return ::editToneSequence(operation_); }); });
+    onClicked(ui_->transmitSequenceButton,
+              [this] { verified([this] { return ::editTransmitSequence(operation_); }); });
     onClicked(ui_->calibrateButton, [this] { ::tuneOscillator(operation_); });
-    onClicked(ui_->loadRingtoneButton, [this] { ::loadRingtone(operation_); });
+    onClicked(ui_->loadRingtoneButton, [this] { verified([this] { return ::loadRingtone(operation_); }); });
     onClicked(ui_->loadSoundButton, [this] { ::loadSoundSample(operation_); });
     connect(ui_->quitButton, &QPushButton::clicked, this, &ControlDialog::accept);
 
@@ -156,16 +195,25 @@ void ControlDialog::connectEvents() {
     connect(ui_->autoIdCheck, &QCheckBox::clicked, this, audioChoice);
     for (QLineEdit* edit : {ui_->stepLengthEdit, ui_->autoShutdownEdit, ui_->cwSpeedEdit})
         edit->installEventFilter(this);
+    ui_->portList->installEventFilter(this);
 }
 
 void ControlDialog::initialise(const DeviceRoots& devices) {
     ui_->soundEffectList->addItems(soundEffects);
     showForm(settings_);
 
+    // Where the window manager owns the window's system menu (Linux), the About entry follows
+    // the setup entries in the window's context menu; on Windows it is in the system menu.
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    addAction(separator);
+    addSetupActions();
     appendSystemMenuEntry(*this, aboutEntryText, aboutCommand, [this] { showAbout(); });
 
     setWindowIcon(programIcon());
     loadSettings(settings_);
+    devices_ = devices;
     fillPortList(devices);
     settings_.transmitSequence.fill(0);
 
@@ -175,12 +223,14 @@ void ControlDialog::initialise(const DeviceRoots& devices) {
     updateRecoveryBeaconControls(settings_);
 }
 
-void ControlDialog::fillPortList(const DeviceRoots& devices) {
+void ControlDialog::fillPortList(const DeviceRoots& devices, bool atStart) {
     std::vector<unsigned> ports;
     enumerateSerialPorts(ports, devices);
-    if (ports.empty()) showMessage(noPortsText.toStdString());
+    if (ports.empty() && atStart) showMessage(noPortsText.toStdString());
 
     QComboBox* list = ui_->portList;
+    const int kept = atStart ? settings_.comPort : selectedPortNumber();
+    list->clear();
     for (unsigned port : ports) {
         const QString entry = QString::fromStdString(portName(port));
         // Sorted by text, as the list always was: COM10 stands before COM2.
@@ -191,7 +241,7 @@ void ControlDialog::fillPortList(const DeviceRoots& devices) {
         list->setItemData(row, QString::fromStdString(portDevicePath(static_cast<int>(port), devices)),
                           Qt::ToolTipRole);
     }
-    const int saved = list->findData(settings_.comPort);
+    const int saved = list->findData(kept);
     list->setCurrentIndex(saved >= 0 ? saved : (list->count() > 0 ? 0 : -1));
 }
 
@@ -200,21 +250,175 @@ void ControlDialog::showAbout() {
     about.exec();
 }
 
+template <typename Operation> void ControlDialog::runOperation(Operation operation) {
+    try {
+        operation();
+    } catch (const CSerialException& e) {
+        // The operation has stopped where the port failed; its wait cursor goes with it.
+        while (waitCursorDepth_ > 0)
+            endWaitCursor();
+        showMessage(e.message(), MessageIcon::Stop);
+    }
+}
+
 template <typename Operation> void ControlDialog::onClicked(QAbstractButton* button, Operation operation) {
-    connect(button, &QAbstractButton::clicked, this, [this, operation] {
-        try {
-            operation();
-        } catch (const CSerialException& e) {
-            // The operation has stopped where the port failed; its wait cursor goes with it.
-            while (waitCursorDepth_ > 0)
-                endWaitCursor();
-            showMessage(e.message(), MessageIcon::Stop);
-        }
+    connect(button, &QAbstractButton::clicked, this, [this, operation] { runOperation(operation); });
+}
+
+template <typename Operation> void ControlDialog::verified(Operation operation) {
+    const std::size_t first = session_.writtenBlocks().size();
+    if (!succeeded(operation()) || !choices_.verifyWrites) return;
+    const std::vector<WrittenBlock>& blocks = session_.writtenBlocks();
+    const std::optional<std::string> difference =
+        readBackDifference(session_, std::span(blocks).subspan(std::min(first, blocks.size())));
+    if (difference) showMessage(*difference);
+}
+
+void ControlDialog::addSetupActions() {
+    choices_ = loadWindowChoices();
+    QAction* open = addAction(openSetupText);
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(open, &QAction::triggered, this, &ControlDialog::chooseSetupToOpen);
+    QAction* save = addAction(saveSetupText);
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(save, &QAction::triggered, this, &ControlDialog::chooseSetupToSave);
+    writeSetupAction_ = addAction(writeSetupText);
+    writeSetupAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
+    connect(writeSetupAction_, &QAction::triggered, this, [this] {
+        runOperation([this] {
+            if (setup_) writeWholeSetup(operation_, *setup_);
+        });
     });
+    QAction* verify = addAction(verifyWritesText);
+    verify->setCheckable(true);
+    verify->setChecked(choices_.verifyWrites);
+    connect(verify, &QAction::toggled, this, [this](bool on) {
+        choices_.verifyWrites = on;
+        saveWindowChoices(choices_);
+    });
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    addAction(separator);
+    setAcceptDrops(true);
+    updateSetupControls();
+}
+
+void ControlDialog::updateSetupControls() {
+    writeSetupAction_->setEnabled(session_.connected() && setup_.has_value());
+    setWindowTitle(setup_ ? QStringLiteral("%1 - %2").arg(
+                                QFileInfo(QString::fromStdString(choices_.setupFile)).fileName(), baseTitle_)
+                          : baseTitle_);
+}
+
+void ControlDialog::chooseSetupToOpen() {
+    if (const auto path = chooseFileToOpen(setupOpenFilter, setupFileExtension, choices_.setupFile))
+        openSetup(QString::fromStdString(*path));
+}
+
+void ControlDialog::chooseSetupToSave() {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(setupFilter);
+    dialog.setDefaultSuffix(QString::fromLatin1(setupFileExtension.data(), setupFileExtension.size()));
+    if (!choices_.setupFile.empty()) dialog.selectFile(QString::fromStdString(choices_.setupFile));
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        saveSetup(dialog.selectedFiles().constFirst());
+}
+
+bool ControlDialog::openSetup(const QString& path) {
+    QFile file(path);
+    const QString directory = QFileInfo(path).absolutePath();
+    std::string error;
+    std::optional<TimerSetup> setup;
+    if (!file.open(QIODevice::ReadOnly) || file.size() > setupFileLimit)
+        error = file.errorString().toStdString();
+    else
+        setup = parseSetupText(file.readAll().toStdString(), directory.toStdString(), settings_, error);
+    if (!setup) {
+        showMessage(cannotReadSetup + QFileInfo(path).fileName().toStdString() + "\n" + error);
+        return false;
+    }
+    // As if typed: the form's fields and what the editors and file choices hold; what the
+    // file leaves out keeps its value.
+    settings_ = setup->settings;
+    if (!setup->soundFile.empty()) settings_.audioFilePath = setup->soundFile;
+    showForm(settings_);
+    updateModeControls(settings_);
+    setup_ = std::move(setup);
+    choices_.setupFile = QFileInfo(path).absoluteFilePath().toStdString();
+    saveWindowChoices(choices_);
+    updateSetupControls();
+    return true;
+}
+
+bool ControlDialog::saveSetup(const QString& path) {
+    if (!readForm(settings_)) return false;
+    TimerSetup setup;
+    setup.settings = settings_;
+    setup.transmitSequenceSet = true;
+    // A sequence the timer would refuse is left out rather than saved.
+    setup.toneSequenceSet =
+        toneSequenceAccepted(parseToneSequenceText(settings_.toneSequenceText, session_.clockHz()));
+    if (setup_) {
+        setup.ringtone = setup_->ringtone;
+        setup.ringtoneBeatsPerMinute = setup_->ringtoneBeatsPerMinute;
+        setup.ringtoneStaccato = setup_->ringtoneStaccato;
+    } else {
+        setup.ringtone = firstLineOf(settings_.ringtoneFilePath);
+        if (!setupRingtoneMelody(setup)) setup.ringtone.clear();
+    }
+    setup.soundFile = settings_.audioFilePath;
+    if (session_.connected()) {
+        setup.timer = setupTimerText(session_.identity());
+        setup.saved = QDate::currentDate().toString(Qt::ISODate).toStdString();
+    }
+    const QString directory = QFileInfo(path).absolutePath();
+    const std::string text = formatSetupText(setup, directory.toStdString());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+        !file.flush()) {
+        showMessage(cannotWriteSetup + QFileInfo(path).fileName().toStdString() + "\n" +
+                    file.errorString().toStdString());
+        return false;
+    }
+    // Held as the file holds it: what it leaves not set is not written.
+    std::string error;
+    setup_ = parseSetupText(text, directory.toStdString(), settings_, error);
+    if (!setup_) showMessage(cannotReadSetup + QFileInfo(path).fileName().toStdString() + "\n" + error);
+    choices_.setupFile = QFileInfo(path).absoluteFilePath().toStdString();
+    saveWindowChoices(choices_);
+    updateSetupControls();
+    return true;
+}
+
+void ControlDialog::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.constFirst().isLocalFile()) event->acceptProposedAction();
+}
+
+void ControlDialog::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() != 1 || !urls.constFirst().isLocalFile()) return;
+    event->acceptProposedAction();
+    openSetup(urls.constFirst().toLocalFile());
+}
+
+bool ControlDialog::confirm(std::string_view question) {
+    // As for a message: the box waits for an answer, not the operation.
+    const bool waiting = waitCursorDepth_ > 0;
+    if (waiting) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const QScopeGuard restore([waiting] {
+        if (waiting) QApplication::restoreOverrideCursor();
+    });
+    QMessageBox box(QMessageBox::Question, programName(),
+                    QString::fromUtf8(question.data(), static_cast<qsizetype>(question.size())),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void ControlDialog::connectTimer() {
-    if (session_.wakeTimer() && session_.identifyTimer()) readConfiguration(operation_);
+    ::connectTimer(operation_);
 }
 
 void ControlDialog::accept() {
@@ -232,6 +436,16 @@ bool ControlDialog::nativeEvent(const QByteArray& eventType, void* message, qint
 }
 
 bool ControlDialog::eventFilter(QObject* watched, QEvent* event) {
+    // The list is enumerated again as it opens, so that an adapter plugged in since appears.
+    if (watched == ui_->portList) {
+        const auto* key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
+        const bool opens = event->type() == QEvent::MouseButtonPress ||
+                           (key && (key->key() == Qt::Key_F4 || key->key() == Qt::Key_Space ||
+                                    ((key->modifiers() & Qt::AltModifier) &&
+                                     (key->key() == Qt::Key_Down || key->key() == Qt::Key_Up))));
+        if (opens) fillPortList(devices_, false);
+        return QDialog::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::FocusOut && !reportingFormFailure_) {
         // Only the operator moving on within the window leaves a field; the window losing
         // its activation to a message box or another program does not.
@@ -303,6 +517,7 @@ void ControlDialog::updateLinkControls(bool connected) {
     enableAll(
         {ui_->retrieveButton, ui_->writeButton, ui_->syncButton, ui_->calibrateButton, ui_->resetButton},
         connected);
+    if (writeSetupAction_) writeSetupAction_->setEnabled(connected && setup_.has_value());
 }
 
 bool ControlDialog::readForm(TimerSettings& settings) {

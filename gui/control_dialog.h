@@ -10,17 +10,20 @@
 #include <QDialog>
 
 #include "core/form/settings_form.h"
+#include "core/form/settings_text.h"
 #include "core/link/port_numbers.h"
 #include "core/link/timer_session.h"
 #include "core/operations/operation.h"
 #include "core/operator_panel.h"
 #include "core/settings_view.h"
 #include "core/timer_settings.h"
+#include "gui/settings_store.h"
 
 namespace Ui {
 class ControlDialog;
 }
 class QAbstractButton;
+class QAction;
 class AudioOutput;
 
 class ControlDialog : public QDialog, public OperatorPanel, public SettingsView {
@@ -51,6 +54,15 @@ public:
     std::optional<std::string> chooseFileToOpen(std::string_view filter, std::string_view defaultExtension,
                                                 const std::string& initialName) override;
     std::unique_ptr<ProgressHandle> openProgress(std::string_view title, bool smooth) override;
+    bool confirm(std::string_view question) override;
+
+    // Fills the form, the tone sequence, the step table and the sound file name from a setup
+    // file, as if typed; nothing is sent. A refused file is reported and changes nothing.
+    bool openSetup(const QString& path);
+    // The form's values with the tone sequence, the step table and the file names.
+    bool saveSetup(const QString& path);
+    // The setup last opened or saved, as it was then; nothing before the first.
+    const std::optional<TimerSetup>& openedSetup() const { return setup_; }
 
     const TimerSettings& settings() const { return settings_; }
     const TimerSession& session() const { return session_; }
@@ -61,6 +73,9 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A setup file dropped on the window opens as "Open Setup..." opens it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     // The system menu's About entry (Windows).
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
@@ -68,12 +83,21 @@ private:
     void prepareControls();
     void connectEvents();
     void initialise(const DeviceRoots& devices);
-    void fillPortList(const DeviceRoots& devices);
+    // The ports present now; again each time the list is opened, the selection kept when
+    // its port is still there.
+    void fillPortList(const DeviceRoots& devices, bool atStart = true);
     void showAbout();
+    void addSetupActions();
+    void chooseSetupToOpen();
+    void chooseSetupToSave();
+    void updateSetupControls();
 
-    // Runs a button's timer operation; a failing serial port ends it with the system's
-    // message, the way every button reports it.
+    // Runs a timer operation; a failing serial port ends it with the system's message, the
+    // way every button reports it.
+    template <typename Operation> void runOperation(Operation operation);
     template <typename Operation> void onClicked(QAbstractButton* button, Operation operation);
+    // Runs a writing operation; with "Verify after writing" on, what it wrote is read back.
+    template <typename Operation> void verified(Operation operation);
     void connectTimer();
 
     void updateTransmitModeControls(const TimerSettings& settings);
@@ -91,6 +115,11 @@ private:
     TimerSession session_;
     OperationContext operation_;
     std::unique_ptr<AudioOutput> sounds_;
+    DeviceRoots devices_;
+    WindowChoices choices_;
+    std::optional<TimerSetup> setup_;
+    QString baseTitle_;
+    QAction* writeSetupAction_ = nullptr;
     int waitCursorDepth_ = 0;
     bool reportingFormFailure_ = false;
 };

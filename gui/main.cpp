@@ -24,6 +24,8 @@ public:
         {
             // Destroying the window saves the settings and closes the serial port.
             auto dialog = std::make_unique<ControlDialog>();
+            // "tavofox FILE", as the file manager starts it for a setup file.
+            if (arguments().size() > 1) dialog->openSetup(arguments().at(1));
             dialog->exec();
         }
         return 0;

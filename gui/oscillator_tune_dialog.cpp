@@ -2,14 +2,12 @@
 
 #include <QSignalBlocker>
 
+#include "core/operations/oscillator_tuning.h"
 #include "gui/dialog_units.h"
 #include "ui_oscillator_tune_dialog.h"
 
 namespace {
 
-// The trims offered, from the top of the list down.
-constexpr int highestListedTrim = 4;
-constexpr int lowestListedTrim = -4;
 constexpr const char* trimEntryFormat = "%+d";
 
 } // namespace
@@ -18,7 +16,7 @@ OscillatorTuneDialog::OscillatorTuneDialog(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::OscillatorTuneDialog>()) {
     ui_->setupUi(this);
     applyDialogUnits(*this);
-    for (int trim = highestListedTrim; trim >= lowestListedTrim; --trim)
+    for (int trim = TuningTrims::highestListed; trim >= TuningTrims::lowestListed; --trim)
         ui_->tuneValueList->addItem(QString::asprintf(trimEntryFormat, trim), trim);
     setValue(0);
     connect(ui_->tuneValueList, &QComboBox::currentIndexChanged, this,

@@ -3,7 +3,8 @@
 // On Windows (system_menu_win32.cpp) that is the real system menu: a separator, then the
 // entry; choosing it sends the window a system command, which the window's nativeEvent
 // reads with systemCommand(). Where the window manager owns the system menu (X11, Wayland;
-// system_menu.cpp) the entry goes into the window's context menu and runs run itself.
+// system_menu.cpp) the entry is appended to the window's actions, its context menu, and
+// runs run itself.
 
 #include <functional>
 #include <optional>

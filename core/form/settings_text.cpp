@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 
 #include "core/decimal.h"
 #include "core/form/settings_form.h"
+#include "core/formats/tone_sequence.h"
+#include "core/formats/transmit_sequence.h"
 #include "core/formats/utf8.h"
 
 namespace {
@@ -15,6 +18,23 @@ constexpr std::string_view oscillatorTuneKey = "oscillatorTune";
 constexpr std::string_view transmitSequenceKey = "transmitSequence";
 constexpr std::string_view toneSequenceTextKey = "toneSequenceText";
 constexpr IntRange oscillatorTuneRange{-16, 15};
+// The keys of a setup file beyond the settings text.
+constexpr std::string_view ringtoneKey = "ringtone";
+constexpr std::string_view ringtoneTempoKey = "ringtoneBeatsPerMinute";
+constexpr std::string_view ringtoneStaccatoKey = "ringtoneStaccato";
+constexpr std::string_view soundFileKey = "soundFile";
+constexpr std::array<std::string_view, 4> setupOnlyKeys{ringtoneKey, ringtoneTempoKey, ringtoneStaccatoKey,
+                                                        soundFileKey};
+// The ringtone editor's tempo range.
+constexpr IntRange ringtoneTempoRange{25, 600};
+constexpr std::string_view timerComment = setupTimerComment;
+constexpr std::string_view savedComment = "# saved: ";
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+constexpr std::array<std::string_view, 3> transmitModeNames{"continuous", "cycled", "sequenced"};
+// The audio modes in form order, named as the step kinds of the same sound.
+constexpr std::array<std::string_view, 6> audioModeNames{stepKindNames[2], stepKindNames[4],
+                                                         stepKindNames[5], stepKindNames[3],
+                                                         stepKindNames[1], stepKindNames[6]};
 
 namespace SettingsTextError {
 constexpr std::string_view notAnAssignment = "expected key=value: ";
@@ -23,6 +43,11 @@ constexpr std::string_view notStored = "the timer does not store ";
 constexpr std::string_view line = "line ";
 constexpr std::string_view notUtf8 = "not UTF-8 text";
 constexpr std::string_view notKeyable = "the timer keys printable Latin-1 characters only, not ";
+constexpr std::string_view givenTwice = " given twice, first on line ";
+constexpr std::string_view badTable = "takes 32 hexadecimal digits";
+constexpr std::string_view tooFewTones = "needs at least two tones, the first of some length";
+constexpr std::string_view notPlayable = "not a melody the timer can play";
+constexpr std::string_view notAFlag = "takes 0 or 1";
 } // namespace SettingsTextError
 
 // A line of a file can be anything, a whole binary file even: it is shown cut short, on one
@@ -42,11 +67,98 @@ bool leftAlone(std::string_view key) {
            key == formFieldKey(FormField::tableLength);
 }
 
+bool setupOnly(std::string_view key) {
+    return std::find(setupOnlyKeys.begin(), setupOnlyKeys.end(), key) != setupOnlyKeys.end();
+}
+
 // The keys read prints. The sound effect choice is a form field that the timer does not
 // keep: taking it would report a write that never happens.
 bool knownKey(std::string_view key) {
     const std::optional<FormField> field = formFieldFromKey(key);
     return (field && imageBacked(*field)) || key == oscillatorTuneKey || leftAlone(key);
+}
+
+// A mode's name as its number in the form; anything else as it stands, for the form's check.
+template <std::size_t N>
+std::string modeNumber(const std::array<std::string_view, N>& names, const std::string& value) {
+    const auto named = std::find(names.begin(), names.end(), value);
+    return named == names.end() ? value : std::to_string(named - names.begin());
+}
+
+// The form's number of a mode as its name; a number with no name (a form with no button
+// checked) as the number.
+template <std::size_t N>
+std::string modeName(const std::array<std::string_view, N>& names, const std::string& number) {
+    const std::optional<int> index = parseInteger(number);
+    return index && *index >= 0 && *index < static_cast<int>(N) ? std::string(names[*index]) : number;
+}
+
+// The tone sequence text of a tone table whose cells were never written, at either clock.
+bool erasedToneSequence(const std::string& text) {
+    std::array<std::uint8_t, TimerMemoryMap::toneSequenceLength> erased{};
+    erased.fill(TimerMemoryMap::erasedByte);
+    return !text.empty() && (text == formatToneSequenceText(erased.data(), TimerClock::model684Hz) ||
+                             text == formatToneSequenceText(erased.data(), TimerClock::model628AHz));
+}
+
+bool notSetKey(std::string_view key) {
+    return key == transmitSequenceKey || key == toneSequenceTextKey;
+}
+
+struct NumberedAssignment {
+    SettingsAssignment assignment;
+    int line = 0;
+};
+
+std::string lineError(int number, std::string_view message) {
+    return std::string(SettingsTextError::line) + std::to_string(number) + ": " + std::string(message);
+}
+
+// The lines of a file with their numbers: comments, blank lines and a byte order mark passed
+// over, each key at most once.
+std::optional<std::vector<NumberedAssignment>> parseLines(std::string_view content, std::string& error) {
+    if (content.substr(0, byteOrderMark.size()) == byteOrderMark) content.remove_prefix(byteOrderMark.size());
+    std::vector<NumberedAssignment> assignments;
+    std::map<std::string, int, std::less<>> seen;
+    for (int number = 1; !content.empty(); ++number) {
+        const auto end = content.find('\n');
+        std::string_view line = content.substr(0, end);
+        content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
+        if (std::all_of(line.begin(), line.end(), isBlank) || line.front() == '#') continue;
+        std::optional<SettingsAssignment> assignment;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        const auto equals = line.find('=');
+        if (equals != std::string_view::npos && setupOnly(line.substr(0, equals)))
+            assignment =
+                SettingsAssignment{std::string(line.substr(0, equals)), std::string(line.substr(equals + 1))};
+        else
+            assignment = parseAssignment(line, error);
+        if (!assignment) {
+            error = lineError(number, error);
+            return std::nullopt;
+        }
+        if (const auto first = seen.find(assignment->key); first != seen.end()) {
+            error = lineError(number, assignment->key + std::string(SettingsTextError::givenTwice) +
+                                          std::to_string(first->second));
+            return std::nullopt;
+        }
+        seen.emplace(assignment->key, number);
+        assignments.push_back({std::move(*assignment), number});
+    }
+    return assignments;
+}
+
+// "name:defaults:notes" as the timer's block, the tempo and staccato given apart.
+std::optional<RingtoneMelody> encodeRingtoneLine(std::string_view line, std::optional<int> beatsPerMinute,
+                                                 bool staccato) {
+    const auto first = line.find(':');
+    const auto second = first == std::string_view::npos ? first : line.find(':', first + 1);
+    if (second == std::string_view::npos) return std::nullopt;
+    RingtoneDefaults defaults = parseRingtoneDefaults(line.substr(first + 1, second - first - 1), {});
+    if (beatsPerMinute) defaults.beatsPerMinute = *beatsPerMinute;
+    const RingtoneEncoding encoding = encodeRingtone(line.substr(second + 1), defaults, staccato);
+    if (!encoding.encoded()) return std::nullopt;
+    return encoding.melody;
 }
 
 std::string hexBytes(const std::array<std::uint8_t, 16>& bytes) {
@@ -60,7 +172,7 @@ std::string hexBytes(const std::array<std::uint8_t, 16>& bytes) {
 }
 
 // In quotes, at most 80 characters of UTF-8 text, control characters shown as '?'.
-std::string quoted(std::string_view text) {
+std::string quotedText(std::string_view text) {
     std::string shown = "\"";
     std::size_t characters = 0;
     for (char c : text) {
@@ -128,12 +240,18 @@ std::string formatSettingsText(const TimerSettings& settings) {
     };
     for (FormField field : formExchangeOrder) {
         if (!imageBacked(field)) continue;
-        const std::string value = formFieldText(field, settings);
-        line(formFieldKey(field), field == FormField::cwText ? printedCwText(value) : value);
+        std::string value = formFieldText(field, settings);
+        if (field == FormField::cwText) value = printedCwText(value);
+        if (field == FormField::transmitMode) value = modeName(transmitModeNames, value);
+        if (field == FormField::audioMode) value = modeName(audioModeNames, value);
+        line(formFieldKey(field), value);
     }
     line(oscillatorTuneKey, std::to_string(settings.oscillatorTune));
-    line(transmitSequenceKey, hexBytes(settings.transmitSequence));
-    line(toneSequenceTextKey, settings.toneSequenceText);
+    const bool tableErased = std::all_of(settings.transmitSequence.begin(), settings.transmitSequence.end(),
+                                         [](std::uint8_t b) { return b == TimerMemoryMap::erasedByte; });
+    line(transmitSequenceKey, tableErased ? std::string() : hexBytes(settings.transmitSequence));
+    line(toneSequenceTextKey,
+         erasedToneSequence(settings.toneSequenceText) ? std::string() : settings.toneSequenceText);
     return text;
 }
 
@@ -141,14 +259,14 @@ std::optional<SettingsAssignment> parseAssignment(std::string_view line, std::st
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     const auto equals = line.find('=');
     if (equals == std::string_view::npos) {
-        error = std::string(SettingsTextError::notAnAssignment) + quoted(line);
+        error = std::string(SettingsTextError::notAnAssignment) + quotedText(line);
         return std::nullopt;
     }
     SettingsAssignment assignment{std::string(line.substr(0, equals)), std::string(line.substr(equals + 1))};
     if (!knownKey(assignment.key)) {
         error = std::string(formFieldFromKey(assignment.key) ? SettingsTextError::notStored
                                                              : SettingsTextError::unknownKey) +
-                quoted(assignment.key);
+                quotedText(assignment.key);
         return std::nullopt;
     }
     return assignment;
@@ -156,18 +274,13 @@ std::optional<SettingsAssignment> parseAssignment(std::string_view line, std::st
 
 std::optional<std::vector<SettingsAssignment>> parseSettingsFile(std::string_view content,
                                                                  std::string& error) {
+    auto lines = parseLines(content, error);
+    if (!lines) return std::nullopt;
     std::vector<SettingsAssignment> assignments;
-    for (int number = 1; !content.empty(); ++number) {
-        const auto end = content.find('\n');
-        const std::string_view line = content.substr(0, end);
-        content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
-        if (std::all_of(line.begin(), line.end(), isBlank) || line.front() == '#') continue;
-        auto assignment = parseAssignment(line, error);
-        if (!assignment) {
-            error = std::string(SettingsTextError::line) + std::to_string(number) + ": " + error;
-            return std::nullopt;
-        }
-        assignments.push_back(std::move(*assignment));
+    for (auto& [assignment, number] : *lines) {
+        // The ringtone and the sound are taken by parseSetupExtras.
+        if (setupOnly(assignment.key) || (notSetKey(assignment.key) && assignment.value.empty())) continue;
+        assignments.push_back(std::move(assignment));
     }
     return assignments;
 }
@@ -183,6 +296,14 @@ std::optional<std::string> applySettings(const std::vector<SettingsAssignment>& 
         if (key == oscillatorTuneKey) {
             tune = value;
         } else if (auto field = formFieldFromKey(key)) {
+            if (*field == FormField::transmitMode) {
+                texts[*field] = modeNumber(transmitModeNames, value);
+                continue;
+            }
+            if (*field == FormField::audioMode) {
+                texts[*field] = modeNumber(audioModeNames, value);
+                continue;
+            }
             if (*field != FormField::cwText) {
                 texts[*field] = value;
                 continue;
@@ -204,4 +325,123 @@ std::optional<std::string> applySettings(const std::vector<SettingsAssignment>& 
         settings.oscillatorTune = static_cast<std::int8_t>(*value);
     }
     return std::nullopt;
+}
+
+std::string formatSetupText(const TimerSetup& setup, std::string_view directory) {
+    std::string text;
+    if (!setup.timer.empty()) text.append(timerComment).append(setup.timer).append("\n");
+    if (!setup.saved.empty()) text.append(savedComment).append(setup.saved).append("\n");
+    TimerSettings settings = setup.settings;
+    // Not set: printed empty, whatever the settings hold.
+    if (!setup.transmitSequenceSet) settings.transmitSequence.fill(TimerMemoryMap::erasedByte);
+    if (!setup.toneSequenceSet) settings.toneSequenceText.clear();
+    text += formatSettingsText(settings);
+    std::string soundFile = setup.soundFile;
+    if (!soundFile.empty() && !directory.empty()) {
+        const std::filesystem::path relative =
+            std::filesystem::path(soundFile).lexically_relative(std::filesystem::path(directory));
+        if (!relative.empty() && *relative.begin() != "..") soundFile = relative.generic_string();
+    }
+    const auto line = [&text](std::string_view key, const std::string& value) {
+        text.append(key).append("=").append(value).append("\n");
+    };
+    line(ringtoneKey, setup.ringtone);
+    line(ringtoneTempoKey, setup.ringtoneBeatsPerMinute ? std::to_string(*setup.ringtoneBeatsPerMinute) : "");
+    line(ringtoneStaccatoKey, setup.ringtoneStaccato ? "1" : "0");
+    line(soundFileKey, soundFile);
+    return text;
+}
+
+namespace {
+
+// A setup over base; with withForm false the form's values are passed over.
+std::optional<TimerSetup> parseSetup(std::string_view content, std::string_view directory,
+                                     const TimerSettings& base, bool withForm, std::string& error) {
+    const auto lines = parseLines(content, error);
+    if (!lines) return std::nullopt;
+    TimerSetup setup;
+    setup.settings = base;
+    // The record of where the setup came from, kept for the next save.
+    for (std::string_view rest = content; !rest.empty();) {
+        const std::string_view line = rest.substr(0, rest.find('\n'));
+        rest.remove_prefix(std::min(rest.size(), line.size() + 1));
+        if (line.substr(0, timerComment.size()) == timerComment)
+            setup.timer = line.substr(timerComment.size());
+        if (line.substr(0, savedComment.size()) == savedComment)
+            setup.saved = line.substr(savedComment.size());
+    }
+
+    std::vector<SettingsAssignment> form;
+    const auto refuse = [&error](int number, std::string_view key, std::string_view message) {
+        error = lineError(number, keyed(key, message));
+        return std::nullopt;
+    };
+    for (const auto& [assignment, number] : *lines) {
+        const auto& [key, value] = assignment;
+        if (key == transmitSequenceKey && !value.empty()) {
+            const std::optional<TransmitSequence> table = parseTransmitSequenceHex(value);
+            if (!table) return refuse(number, key, SettingsTextError::badTable);
+            setup.settings.transmitSequence = *table;
+            setup.transmitSequenceSet = true;
+        } else if (key == toneSequenceTextKey && !value.empty()) {
+            // The clock changes the units, not the count of tones.
+            const ParsedToneSequence tones = parseToneSequenceText(value, TimerClock::model684Hz);
+            if (tones.pairCount < 2 || tones.entries[0].duration == 0)
+                return refuse(number, key, SettingsTextError::tooFewTones);
+            setup.settings.toneSequenceText = value;
+            setup.toneSequenceSet = true;
+        } else if (key == ringtoneKey) {
+            setup.ringtone = value;
+        } else if (key == ringtoneTempoKey && !value.empty()) {
+            const std::optional<int> tempo = parseInteger(value);
+            if (!tempo) return refuse(number, key, FormText::notAnInteger);
+            if (*tempo < ringtoneTempoRange.min || *tempo > ringtoneTempoRange.max)
+                return refuse(number, key,
+                              formatRangeMessage(ringtoneTempoRange.min, ringtoneTempoRange.max));
+            setup.ringtoneBeatsPerMinute = tempo;
+        } else if (key == ringtoneStaccatoKey) {
+            if (value != "0" && value != "1") return refuse(number, key, SettingsTextError::notAFlag);
+            setup.ringtoneStaccato = value == "1";
+        } else if (key == soundFileKey && !value.empty()) {
+            const std::filesystem::path path(value);
+            setup.soundFile = path.is_absolute()
+                                  ? value
+                                  : (std::filesystem::path(directory) / path).lexically_normal().string();
+        } else if (!setupOnly(key) && !notSetKey(key)) {
+            form.push_back(assignment);
+        }
+    }
+    if (!setup.ringtone.empty() && !setupRingtoneMelody(setup)) {
+        const auto at = std::find_if(lines->begin(), lines->end(), [](const NumberedAssignment& a) {
+            return a.assignment.key == ringtoneKey;
+        });
+        return refuse(at->line, ringtoneKey, SettingsTextError::notPlayable);
+    }
+    if (!withForm) return setup;
+    if (const std::optional<std::string> failure = applySettings(form, setup.settings)) {
+        // "key: message", named by the line of its key.
+        const std::string key = failure->substr(0, failure->find(':'));
+        const auto at = std::find_if(lines->begin(), lines->end(),
+                                     [&key](const NumberedAssignment& a) { return a.assignment.key == key; });
+        error = at == lines->end() ? *failure : lineError(at->line, *failure);
+        return std::nullopt;
+    }
+    return setup;
+}
+
+} // namespace
+
+std::optional<TimerSetup> parseSetupText(std::string_view content, std::string_view directory,
+                                         const TimerSettings& base, std::string& error) {
+    return parseSetup(content, directory, base, true, error);
+}
+
+std::optional<TimerSetup> parseSetupExtras(std::string_view content, std::string_view directory,
+                                           std::string& error) {
+    return parseSetup(content, directory, TimerSettings{}, false, error);
+}
+
+std::optional<RingtoneMelody> setupRingtoneMelody(const TimerSetup& setup) {
+    if (setup.ringtone.empty()) return std::nullopt;
+    return encodeRingtoneLine(setup.ringtone, setup.ringtoneBeatsPerMinute, setup.ringtoneStaccato);
 }

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstring>
 
-namespace {
+#include "core/timer_settings.h"
 
-constexpr int clock628A = 10000000;
+namespace {
 
 // The canonical 44-byte header: a 16-byte format chunk directly followed by the data chunk.
 constexpr std::size_t channelsOffset = 22;
@@ -108,7 +108,7 @@ std::optional<WavSamples> findWavSamples(std::span<const std::uint8_t> file) {
 std::size_t soundInputLimit(int externalMemorySize, int clockHz) {
     if (externalMemorySize <= 0) return 0;
     const auto memory = static_cast<std::size_t>(externalMemorySize);
-    return clockHz == clock628A ? memory * 12 / 10 : memory * 15 / 10;
+    return clockHz == TimerClock::model628AHz ? memory * 12 / 10 : memory * 15 / 10;
 }
 
 std::size_t resampleSound(std::span<std::uint8_t> buffer, std::size_t n, int clockHz) {

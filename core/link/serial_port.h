@@ -60,6 +60,9 @@ public:
     // Closes the port first. The port is open afterwards only when every step succeeded.
     void Open(int port, std::uint32_t baud = 19200, Parity parity = NoParity, std::uint8_t dataBits = 8,
               StopBits stopBits = OneStopBit, FlowControl flow = NoFlowControl);
+    // The same for a device named by its path ("/dev/ttyUSB0", "\\.\COM12").
+    void Open(const std::string& devicePath, std::uint32_t baud = 19200, Parity parity = NoParity,
+              std::uint8_t dataBits = 8, StopBits stopBits = OneStopBit, FlowControl flow = NoFlowControl);
     void Close() noexcept;
     bool IsOpen() const noexcept;
 

@@ -330,8 +330,15 @@ ModemControl& CSerialPort::modemControl() {
 void CSerialPort::Open(int port, std::uint32_t baud, Parity parity, std::uint8_t dataBits, StopBits stopBits,
                        FlowControl flow) {
     Close();
-    std::string path = portDevicePath(port);
+    const std::string path = portDevicePath(port);
     if (path.empty()) ThrowSerialException(ENOENT);
+    Open(path, baud, parity, dataBits, stopBits, flow);
+}
+
+void CSerialPort::Open(const std::string& devicePath, std::uint32_t baud, Parity parity,
+                       std::uint8_t dataBits, StopBits stopBits, FlowControl flow) {
+    Close();
+    std::string path = devicePath;
 
     // Non-blocking for good: the open cannot hang on a modem line without carrier, and no
     // transfer waits longer than its poll allows.

@@ -126,8 +126,15 @@ ModemControl& CSerialPort::modemControl() {
 void CSerialPort::Open(int port, std::uint32_t baud, Parity parity, std::uint8_t dataBits, StopBits stopBits,
                        FlowControl flow) {
     Close();
-    std::string name = portDevicePath(port);
+    const std::string name = portDevicePath(port);
     if (name.empty()) ThrowSerialException(ERROR_FILE_NOT_FOUND);
+    Open(name, baud, parity, dataBits, stopBits, flow);
+}
+
+void CSerialPort::Open(const std::string& devicePath, std::uint32_t baud, Parity parity,
+                       std::uint8_t dataBits, StopBits stopBits, FlowControl flow) {
+    Close();
+    std::string name = devicePath;
 
     // No sharing: a port that another program holds answers ERROR_ACCESS_DENIED.
     const HANDLE opened =

@@ -18,8 +18,6 @@ namespace {
 constexpr const char* identityFormat = "TAVO Timer P:%s M:%dK  v%d.%d";
 constexpr const char* model628A = "628A";
 constexpr const char* model684 = "684";
-constexpr int clock628A = 10000000;
-constexpr int clock684 = 8000000;
 constexpr int kilobitsPerMemoryCode = 256;
 constexpr int memoryCode32K = 1;
 constexpr int memoryCode64K = 2;
@@ -47,7 +45,7 @@ TimerIdentity TimerIdentity::decode(std::uint8_t first, std::uint8_t second) {
     TimerIdentity identity;
     const bool is628A = (first >> 4) == 0;
     identity.model = is628A ? model628A : model684;
-    identity.clockHz = is628A ? clock628A : clock684;
+    identity.clockHz = is628A ? TimerClock::model628AHz : TimerClock::model684Hz;
     identity.memoryCode = first & 0x0F;
     if (identity.memoryCode == memoryCode128KOld) identity.memoryCode = memoryCode128K;
     switch (identity.memoryCode) {
@@ -87,8 +85,11 @@ bool TimerSession::wakeTimer() {
             connected_ = false;
         }
         settings_.comPort = view_.selectedPortNumber();
-        port_.Open(settings_.comPort, TimerLink::baudRate, NoParity, wordDataBits, TwoStopBits,
-                   NoFlowControl);
+        if (devicePath_.empty())
+            port_.Open(settings_.comPort, TimerLink::baudRate, NoParity, wordDataBits, TwoStopBits,
+                       NoFlowControl);
+        else
+            port_.Open(devicePath_, TimerLink::baudRate, NoParity, wordDataBits, TwoStopBits, NoFlowControl);
         port_.Setup(TimerLink::queueSize, TimerLink::queueSize);
         CommTimeouts timeouts;
         port_.GetTimeouts(timeouts);
@@ -163,6 +164,7 @@ bool TimerSession::identifyTimer() {
         panel_.showMessage(TimerSessionText::versionMismatch);
     externalMemorySize_ = identity.externalMemorySize;
     clockHz_ = identity.clockHz;
+    identity_ = identity;
     return true;
 }
 

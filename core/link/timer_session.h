@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "core/link/serial_port.h"
+#include "core/timer_settings.h"
 
 class LineObserver;
 class ModemControl;
 class OperatorPanel;
 class SettingsView;
-struct TimerSettings;
 
 struct TimerIdentity {
     std::string model;          // "684" or "628A"
@@ -20,7 +20,7 @@ struct TimerIdentity {
     int externalMemorySize = 0; // bytes: 0, 32768, 65536 or 131072
     int firmwareMajor = 0;
     int firmwareMinor = 0;
-    int clockHz = 8000000;
+    int clockHz = TimerClock::model684Hz;
 
     static TimerIdentity decode(std::uint8_t first, std::uint8_t second);
     std::string text() const; // "TAVO Timer P:%s M:%dK  v%d.%d"
@@ -80,6 +80,8 @@ public:
     // The reset pulse goes to control instead of the port's own RTS line (a test's recorder).
     void setModemControl(ModemControl* control) noexcept { port_.setModemControl(control); }
     bool portOpen() const noexcept { return port_.IsOpen(); }
+    // The wake opens this device instead of the selected port number (empty: the number).
+    void setDevicePath(std::string path) { devicePath_ = std::move(path); }
     // Every byte sent and received is shown to observer too (nullptr: to nobody). Not owned.
     void setLineObserver(LineObserver* observer) noexcept { observer_ = observer; }
 
@@ -89,6 +91,8 @@ public:
     bool connected() const { return connected_; }
     int clockHz() const { return clockHz_; }
     int externalMemorySize() const { return externalMemorySize_; }
+    // The identity of the last identify that succeeded.
+    const TimerIdentity& identity() const { return identity_; }
 
 private:
     void closeLine() noexcept;
@@ -98,11 +102,13 @@ private:
 
     CSerialPort port_;
     LineObserver* observer_ = nullptr;
+    std::string devicePath_;
     std::vector<WrittenBlock> writtenBlocks_;
     OperatorPanel& panel_;
     SettingsView& view_;
     TimerSettings& settings_;
     bool connected_ = false;
-    int clockHz_ = 8000000;
+    int clockHz_ = TimerClock::model684Hz;
     int externalMemorySize_ = 0;
+    TimerIdentity identity_;
 };

@@ -67,21 +67,51 @@ bool downloadCwMessage(OperationContext& op) {
     return true;
 }
 
-std::optional<std::string> verifyWrittenBlocks(TimerSession& session, std::span<const WrittenBlock> blocks) {
+namespace {
+
+// "CW block at 32": the block of the parameter memory that starts at address.
+std::string blockName(std::uint8_t address) {
+    using namespace TimerMemoryMap;
+    const char* name = "block";
+    if (address == configAddress) name = "configuration block";
+    if (address == soundLengthAddress) name = "sound length";
+    if (address == transmitSequenceAddress) name = "transmit sequence block";
+    if (address == cwMessageAddress) name = "CW block";
+    if (address == toneSequenceAddress) name = "tone sequence block";
+    if (address == ringtoneAddress) name = "ringtone block";
+    return name + std::string(" at ") + std::to_string(address);
+}
+
+void addName(std::string& list, const std::string& name) {
+    if ((", " + list + ", ").find(", " + name + ", ") != std::string::npos) return;
+    list += (list.empty() ? "" : ", ") + name;
+}
+
+} // namespace
+
+VerifyReport verifyWrittenBlocks(TimerSession& session, std::span<const WrittenBlock> blocks) {
+    VerifyReport report;
     ConfigImage image;
-    if (!session.echoCommand(TimerCommand::readConfiguration) || !session.readReply(image.bytes))
-        return std::string(VerifyText::unreadable);
+    if (!session.echoCommand(TimerCommand::readConfiguration) || !session.readReply(image.bytes)) {
+        report.difference = VerifyText::unreadable;
+        return report;
+    }
     for (const WrittenBlock& block : blocks) {
+        if (block.address >= image.bytes.size()) {
+            addName(report.beyondImage, blockName(block.address));
+            continue;
+        }
+        addName(report.compared, blockName(block.address));
         for (std::size_t i = 0; i < block.bytes.size(); ++i) {
             const std::size_t address = block.address + i;
             if (address >= image.bytes.size()) break;
             if (image.bytes[address] == block.bytes[i]) continue;
-            char text[96];
-            std::snprintf(text, sizeof text, "configuration block at %u, byte %zu: wrote %02X, read %02X",
-                          static_cast<unsigned>(block.address), address,
+            char text[48];
+            std::snprintf(text, sizeof text, ", byte %zu: wrote %02X, read %02X", address,
                           static_cast<unsigned>(block.bytes[i]), static_cast<unsigned>(image.bytes[address]));
-            return VerifyText::failedPrefix + std::string(text);
+            report.difference = VerifyText::failedPrefix + blockName(block.address) + text;
+            return report;
         }
     }
-    return std::nullopt;
+    return report;
 }

@@ -38,8 +38,15 @@ bool writeConfiguration(OperationContext& op);
 // Writes cwText as the CW block. An empty or too long text is reported and skipped: that
 // is no failure of the write.
 bool downloadCwMessage(OperationContext& op);
+// What a read-back found: the first difference, as "verify failed: configuration block at 0,
+// byte 4: wrote 02, read 03" (byte: the address in the parameter memory), or nothing; the
+// blocks compared ("configuration block at 0, CW block at 32"), and those beyond the image.
+struct VerifyReport {
+    std::optional<std::string> difference;
+    std::string compared;
+    std::string beyondImage;
+};
+
 // Reads the configuration image back and compares it with every block written, as far as
-// the image reaches (the timer sends back only the first 128 bytes): the first difference
-// as "verify failed: configuration block at 0, byte 4: wrote 02, read 03" (byte: the
-// address in the parameter memory), or nothing when all of it reads back alike.
-std::optional<std::string> verifyWrittenBlocks(TimerSession& session, std::span<const WrittenBlock> blocks);
+// the image reaches (the timer sends back only the first 128 bytes).
+VerifyReport verifyWrittenBlocks(TimerSession& session, std::span<const WrittenBlock> blocks);

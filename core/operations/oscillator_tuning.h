@@ -8,6 +8,12 @@ namespace OscillatorTuningText {
 inline constexpr const char* writeReminder = "Don't forget to write the configuration !!";
 } // namespace OscillatorTuningText
 
+// The trims the operator picks from, the highest first in the list.
+namespace TuningTrims {
+inline constexpr int highestListed = 4;
+inline constexpr int lowestListed = -4;
+} // namespace TuningTrims
+
 // What follows a trim chosen with OK.
 enum class AfterTuning {
     remind,             // the operator is reminded to write the configuration (the window)

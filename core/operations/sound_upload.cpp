@@ -75,13 +75,19 @@ Outcome loadSoundSample(OperationContext& op) {
         SoundSampleText::fileFilter, SoundSampleText::fileExtension, op.settings.audioFilePath);
     if (!path) return Outcome::cancelled;
     op.settings.audioFilePath = *path;
+    const Outcome outcome = downloadSoundFile(op, *path);
+    if (outcome == Outcome::done) op.panel.showMessage(SoundSampleText::downloaded);
+    return outcome;
+}
 
-    const std::optional<std::vector<std::uint8_t>> content = readSoundFile(*path);
+Outcome downloadSoundFile(OperationContext& op, const std::string& path) {
+    const std::optional<std::vector<std::uint8_t>> content = readSoundFile(path);
     if (!content) {
         op.panel.showMessage(SoundSampleText::cannotOpen);
         return Outcome::failed;
     }
-    const std::optional<SoundSample> sample = convertSoundFile(*content, memory, op.session.clockHz());
+    const std::optional<SoundSample> sample =
+        convertSoundFile(*content, op.session.externalMemorySize(), op.session.clockHz());
     if (!sample) {
         op.panel.showMessage(SoundSampleText::notWav);
         return Outcome::failed;
@@ -106,6 +112,5 @@ Outcome loadSoundSample(OperationContext& op) {
     }
     op.settings.tableLength = static_cast<int>(sample->count);
     op.view.showForm(op.settings);
-    op.panel.showMessage(SoundSampleText::downloaded);
     return Outcome::done;
 }

@@ -35,6 +35,9 @@ std::optional<std::vector<std::uint8_t>> readSoundFile(const std::string& path);
 // The whole flow from the open-file choice on. The chosen file becomes audioFilePath before
 // it is opened, so a refused file is still the next initial name.
 Outcome loadSoundSample(OperationContext& op);
+// The flow from reading the file on, to the sample's length written and applied; failures
+// are reported, success is not.
+Outcome downloadSoundFile(OperationContext& op, const std::string& path);
 // Uploads the first count bytes of samples (the last block whole, zero-filled where samples
 // ends) with a progress display; a cancel ends it before the next block.
 Outcome uploadSoundSample(OperationContext& op, std::span<const std::uint8_t> samples, std::size_t count);

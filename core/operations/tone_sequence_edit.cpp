@@ -15,9 +15,7 @@ Outcome editToneSequence(OperationContext& op) {
     if (!typed) return Outcome::cancelled;
 
     const ParsedToneSequence sequence = parseToneSequenceText(*typed, op.session.clockHz());
-    // Checked on the 16-bit number: a first duration of 256 passes, though the timer
-    // then receives 0 for it.
-    if (sequence.pairCount < 2 || sequence.entries[0].duration == 0) {
+    if (!toneSequenceAccepted(sequence)) {
         op.panel.showMessage(ToneSequenceText::tooFewTones);
         return Outcome::failed;
     }
@@ -28,10 +26,19 @@ Outcome editToneSequence(OperationContext& op) {
     // download below fails.
     op.settings.toneSequenceText = *typed;
     op.view.showForm(op.settings);
-    if (!op.session.writeBlock(TimerMemoryMap::toneSequenceAddress, TimerMemoryMap::toneSequenceLength,
-                               block)) {
-        op.panel.showMessage(ToneSequenceText::writeFailed);
-        return Outcome::failed;
-    }
+    if (!writeToneSequenceBlock(op, block)) return Outcome::failed;
     return writeConfiguration(op) ? Outcome::done : Outcome::failed;
+}
+
+bool toneSequenceAccepted(const ParsedToneSequence& sequence) {
+    // Checked on the 16-bit number: a first duration of 256 passes, though the timer
+    // then receives 0 for it.
+    return sequence.pairCount >= 2 && sequence.entries[0].duration != 0;
+}
+
+bool writeToneSequenceBlock(OperationContext& op, const ToneSequenceBlock& block) {
+    if (op.session.writeBlock(TimerMemoryMap::toneSequenceAddress, TimerMemoryMap::toneSequenceLength, block))
+        return true;
+    op.panel.showMessage(ToneSequenceText::writeFailed);
+    return false;
 }

@@ -20,14 +20,18 @@ Outcome editTransmitSequence(OperationContext& op) {
         return Outcome::failed;
     }
     WaitCursor wait(op.panel);
-    if (!op.session.writeBlock(TimerMemoryMap::transmitSequenceAddress,
-                               TimerMemoryMap::transmitSequenceLength, *edited)) {
-        op.panel.showMessage(TransmitSequenceText::writeFailed);
-        return Outcome::failed;
-    }
+    if (!writeTransmitSequenceBlock(op, *edited)) return Outcome::failed;
     // No apply command: the mode byte that selects the sequence goes with the next
     // configuration write, and the timer reads the table from its memory itself.
     op.panel.sleepMs(applyWaitMs);
     op.panel.playInformationSound();
     return Outcome::done;
+}
+
+bool writeTransmitSequenceBlock(OperationContext& op, const TransmitSequence& table) {
+    if (op.session.writeBlock(TimerMemoryMap::transmitSequenceAddress, TimerMemoryMap::transmitSequenceLength,
+                              table))
+        return true;
+    op.panel.showMessage(TransmitSequenceText::writeFailed);
+    return false;
 }

@@ -96,8 +96,8 @@ TEST(RingtoneCommands, SendWritesTheMelodyThenTheConfiguration) {
     // A tempo out of range is refused before the timer is reached.
     CtlResult run =
         tavofoxctl({"--port", port, "ringtone", "send", data("worked_example_crlf.rtt"), "--bpm", "0"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Please enter an integer between 25 and 600.\n");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "--bpm: Please enter an integer between 25 and 600.\n");
     EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().bytesReceived; }), 0);
 
     run = tavofoxctl({"--port", port, "ringtone", "send", data("worked_example_crlf.rtt"), "--bpm", "60",

@@ -55,7 +55,23 @@ TEST(SoundCommands, UploadGoesToTheTimersMemory) {
     EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.parameterMemory()[13]; }), 180);
 
     const CtlResult refused = tavofoxctl({"--port", "11", "sound", soundDataPath("pcm16.wav")});
-    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.status, 2);
     EXPECT_EQ(refused.err,
               "ERROR: Input file is not of 11.025kHz 8-bit Mono .WAV type, or no file detected.\n\n");
+}
+
+// The upload writes the sample length at 13; --verify reads it back.
+TEST(SoundCommands, VerifyComparesTheLengthField) {
+    EmulatedTimer timer(TimerEmulator::Model::Pic684, 64, 2, 1, 12);
+    CtlResult run = tavofoxctl({"--port", "12", "sound", soundDataPath("square.wav"), "--verify"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("\nverified: sound length at 13\n"), std::string::npos) << run.err;
+
+    timer.with([](TimerEmulator& e) { e.faults().flipStoredAddress = 13; });
+    run = tavofoxctl({"--port", "12", "sound", soundDataPath("square.wav"), "--verify"});
+    EXPECT_EQ(run.status, 1);
+    // 180 samples: B4 written, B5 kept.
+    EXPECT_NE(run.err.find("verify failed: sound length at 13, byte 13: wrote B4, read B5\n"),
+              std::string::npos)
+        << run.err;
 }

@@ -36,10 +36,12 @@ protected:
 TEST_F(TavofoxctlTest, ReadPrintsEveryStoredSettingAsKeyValueLines) {
     const CtlResult run = tavofoxctl({"--port", port(), "read"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "transmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=0\n"
-                       "audioMode=0\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
-                       "cwSpeed=12\noutputLevel=1\ntableLength=0\nrecoveryBeaconDelay=0\noscillatorTune=0\n"
-                       "transmitSequence=00000000000000000000000000000000\ntoneSequenceText=\n");
+    EXPECT_EQ(run.out,
+              "# timer: 684, 8 MHz, 64 KiB, firmware "
+              "2.1\ntransmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=continuous\n"
+              "audioMode=single-tone\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
+              "cwSpeed=12\noutputLevel=1\ntableLength=0\nrecoveryBeaconDelay=0\noscillatorTune=0\n"
+              "transmitSequence=00000000000000000000000000000000\ntoneSequenceText=\n");
     EXPECT_EQ(run.err, "");
 }
 
@@ -57,12 +59,26 @@ TEST_F(TavofoxctlTest, WriteChangesOnlyTheNamedSettingsAndAppliesThem) {
     const CtlResult read = tavofoxctl({"--port", port(), "read"});
     ASSERT_EQ(read.status, 0) << read.err;
     EXPECT_EQ(valueOf(read.out, "cycleId"), "3");
-    EXPECT_EQ(valueOf(read.out, "transmitMode"), "1");
+    EXPECT_EQ(valueOf(read.out, "transmitMode"), "cycled");
     EXPECT_EQ(valueOf(read.out, "cwText"), "MOE");
     EXPECT_EQ(valueOf(read.out, "toneFrequency"), "1000");
     EXPECT_EQ(valueOf(read.out, "keyed"), "1");
     EXPECT_EQ(valueOf(read.out, "oscillatorTune"), "-4");
     EXPECT_EQ(valueOf(read.out, "transmitterCount"), "5");
+}
+
+TEST_F(TavofoxctlTest, SetupFileWritesItsRingtoneWithItsOwnTempoAndStaccato) {
+    const std::string file = timer.home.path() + "/fox2.tavofox";
+    std::ofstream(file) << "cycleId=2\nringtone=Example:d=4,o=5,b=120:8a,4a,8c.6,p\n"
+                           "ringtoneBeatsPerMinute=60\nringtoneStaccato=0\n";
+    const CtlResult run = tavofoxctl({"--port", port(), "write", "--from", file});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto memory = timer.with([](TimerEmulator& e) { return e.parameterMemory(); });
+    // The worked example at 60 beats a minute without staccato.
+    const std::vector<std::uint8_t> melody{0x80, 0x9A, 0xBE, 0xE0, 0x80, 0x4C,
+                                           0xA1, 0x20, 0x01, 0xF4, 0x21, 0x00};
+    EXPECT_EQ(std::vector<std::uint8_t>(memory.begin() + 128, memory.begin() + 140), melody);
+    EXPECT_EQ(memory[4], 1); // cycle ID 2
 }
 
 TEST_F(TavofoxctlTest, SecondTimerIsProgrammedFromTheFirstOnesFile) {
@@ -106,7 +122,7 @@ TEST_F(TavofoxctlTest, RefusedValueNamesItsKeyAndWritesNothing) {
     };
     for (const auto& [assignment, message] : cases) {
         const CtlResult run = tavofoxctl({"--port", port(), "write", assignment});
-        EXPECT_EQ(run.status, 1) << assignment;
+        EXPECT_EQ(run.status, 2) << assignment;
         EXPECT_EQ(run.err, message) << assignment;
     }
     EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().writeBlocks; }), blocksBefore);
@@ -155,8 +171,8 @@ TEST_F(TavofoxctlTest, ControlCharactersInTheCwBlockStayOnTheirLineAndAreRefused
 
     const int blocksBefore = timer.with([](TimerEmulator& e) { return e.counters().writeBlocks; });
     const CtlResult write = tavofoxctl({"--port", port(), "write", "--from", file});
-    EXPECT_EQ(write.status, 1);
-    EXPECT_EQ(write.err, "cwText: the timer keys printable Latin-1 characters only, not U+FFFD\n");
+    EXPECT_EQ(write.status, 2);
+    EXPECT_EQ(write.err, file + ": cwText: the timer keys printable Latin-1 characters only, not U+FFFD\n");
     EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().writeBlocks; }), blocksBefore);
 }
 
@@ -165,10 +181,12 @@ TEST_F(TavofoxctlTest, TimerNeverWrittenReadsAsTheStartValuesAndTakesOneKey) {
     CtlResult run = tavofoxctl({"--port", port(), "read"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "No settings stored in the timer yet\n");
-    EXPECT_EQ(run.out, "transmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=0\n"
-                       "audioMode=0\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
-                       "cwSpeed=12\noutputLevel=1\ntableLength=0\nrecoveryBeaconDelay=0\noscillatorTune=0\n"
-                       "transmitSequence=FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF\ntoneSequenceText=\n");
+    EXPECT_EQ(run.out,
+              "# timer: 684, 8 MHz, 64 KiB, firmware "
+              "2.1\ntransmitterCount=5\nstepLength=60\nstartupDelay=0\ncycleId=1\ntransmitMode=continuous\n"
+              "audioMode=single-tone\ncwText=\nautoShutdown=0\ntoneFrequency=800\nkeyed=0\nautoId=1\n"
+              "cwSpeed=12\noutputLevel=1\ntableLength=0\nrecoveryBeaconDelay=0\noscillatorTune=0\n"
+              "transmitSequence=\ntoneSequenceText=\n");
 
     run = tavofoxctl({"--port", port(), "write", "cycleId=2"});
     ASSERT_EQ(run.status, 0) << run.err;
@@ -194,7 +212,7 @@ TEST_F(TavofoxctlTest, UsageErrorsNeverReachTheTimer) {
                                                  {"ports", "extra"}}) {
         const CtlResult run = tavofoxctl(args);
         EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
-        EXPECT_NE(run.err.find("usage: tavofoxctl"), std::string::npos);
+        EXPECT_NE(run.err.find("tavofoxctl: "), std::string::npos);
     }
     // The window's sound effect choice is a setting the timer does not keep.
     EXPECT_EQ(tavofoxctl({"--port", port(), "write", "soundEffect=1"})
@@ -229,7 +247,7 @@ TEST_F(TavofoxctlTest, ToneSequenceIsDownloadedAndReadBackAsText) {
     EXPECT_EQ(valueOf(tavofoxctl({"--port", port(), "read"}).out, "toneSequenceText"), "800,10,1200,10");
 
     run = tavofoxctl({"--port", port(), "tone-sequence", "800,10"});
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "Less than two tones in sequence!!\n");
 }
 
@@ -263,9 +281,9 @@ TEST_F(TavofoxctlTest, TraceRecordsTheLineAndVerifyFindsACellStoredWrong) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "in  21 !"), lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), "in  56 V"), lines.end());
 
-    CtlResult run = tavofoxctl({"--port", port(), "write", "--verify", "cycleId=3"});
+    CtlResult run = tavofoxctl({"--port", port(), "write", "--verify", "cycleId=3", "cwText=MOE"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.err.find("verified"), std::string::npos);
+    EXPECT_NE(run.err.find("verified: configuration block at 0, CW block at 32\n"), std::string::npos);
 
     // Cell 4 of the configuration block keeps each byte with its lowest bit turned.
     timer.with([](TimerEmulator& e) { e.faults().flipStoredAddress = 4; });
@@ -287,6 +305,8 @@ TEST_F(TavofoxctlTest, TraceRecordsTheLineAndVerifyFindsACellStoredWrong) {
     run = tavofoxctl({"--port", port(), "ringtone", "send",
                       std::string(TAVOFOX_TEST_DATA) + "/ringtone/worked_example_crlf.rtt", "--verify"});
     EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("not verified: the ringtone block at 128 is not sent back by the timer\n"),
+              std::string::npos);
 
     EXPECT_EQ(tavofoxctl({"--port", port(), "identify", "--verify"}).status, 2);
     EXPECT_EQ(tavofoxctl({"--port", port(), "tune", "--verify"}).status, 2);
@@ -325,6 +345,96 @@ TEST(TavofoxctlProgram, ListsAndIdentifiesTheEmulatorProcess) {
     for (int i = 0; i < 100 && std::filesystem::is_symlink(link); ++i)
         std::system("sleep 0.05");
     EXPECT_FALSE(std::filesystem::is_symlink(link)) << "the emulator removes its port when it ends";
+}
+
+} // namespace
+
+namespace {
+
+// Every documented spelling of a command does what the first does, byte for byte on the line.
+TEST_F(TavofoxctlTest, SpellingsOfOneCommandLineRunAlike) {
+    const std::string p = port(), trace = timer.home.path() + "/trace.txt";
+    const std::string device = timer.runner->devicePath();
+    const std::vector<std::vector<std::vector<std::string>>> groups{
+        {{"--port", p, "--trace", trace, "identify"},
+         {"--trace", trace, "--port", p, "identify"},
+         {"identify", "--port", p, "--trace", trace},
+         {"--port=" + p, "identify"},
+         {"--port", "COM" + p, "identify"},
+         {"--port", device, "identify"}},
+        {{"--port", p, "--trace", trace, "write", "--verify", "cycleId=5"},
+         {"write", "cycleId=5", "--verify", "--trace", trace, "--port", p},
+         {"--trace", trace, "write", "--verify", "--port", p, "cycleId=5"}},
+        {{"--port", p, "tune", "--write", "--verify"}, {"tune", "--verify", "--port", p, "--write"}},
+        {{"--port", p, "ringtone", "send",
+          std::string(TAVOFOX_TEST_DATA) + "/ringtone/worked_example_crlf.rtt", "--bpm", "60",
+          "--no-staccato"},
+         {"ringtone", "send", "--no-staccato", "--bpm=60",
+          std::string(TAVOFOX_TEST_DATA) + "/ringtone/worked_example_crlf.rtt", "--port", p}},
+    };
+    for (const auto& group : groups) {
+        std::vector<std::uint8_t> firstBytes;
+        CtlResult first{};
+        for (const auto& args : group) {
+            const std::size_t before =
+                timer.with([](TimerEmulator& e) { return e.counters().received.size(); });
+            const CtlResult run = tavofoxctl(args, "0\nok\n");
+            const auto all = timer.with([](TimerEmulator& e) { return e.counters().received; });
+            const std::vector<std::uint8_t> bytes(all.begin() + static_cast<std::ptrdiff_t>(before),
+                                                  all.end());
+            if (&args == &group.front()) {
+                ASSERT_EQ(run.status, 0) << run.err;
+                first = run;
+                firstBytes = bytes;
+                continue;
+            }
+            const std::string spelling = ::testing::PrintToString(args);
+            EXPECT_EQ(run.status, first.status) << spelling;
+            EXPECT_EQ(run.out, first.out) << spelling;
+            EXPECT_EQ(run.err, first.err) << spelling;
+            EXPECT_EQ(bytes, firstBytes) << spelling;
+        }
+    }
+}
+
+// A refused value is refused before the port is opened: on a port without a device it is
+// still the refusal, not the port's failure, and the timer sees nothing.
+TEST_F(TavofoxctlTest, RefusalsNameWhatTheyRefuseAndSendNothing) {
+    const std::string empty = timer.home.path() + "/empty.rtt";
+    std::ofstream{empty};
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"write", "cycleId=11"}, "cycleId: Please enter an integer between 1 and 10.\n"},
+        {{"tone-sequence", "800,10"}, "Less than two tones in sequence!!\n"},
+        {{"transmit-sequence", "2000:cw-message", "60:single-tone"},
+         "step 1 \"2000:cw-message\": Please enter an integer between 0 and 1000.\n"},
+        {{"ringtone", "send", empty, "--bpm", "0"}, "--bpm: Please enter an integer between 25 and 600.\n"},
+        {{"ringtone", "send", empty}, "Data can not be read from ringtone\nNo valid ringtone available\n"},
+        {{"sound", empty},
+         "ERROR: Input file is not of 11.025kHz 8-bit Mono .WAV type, or no file detected.\n\n"},
+    };
+    for (const std::string& where : {port(), std::string("99")}) {
+        for (const auto& [command, message] : cases) {
+            std::vector<std::string> args{"--port", where};
+            args.insert(args.end(), command.begin(), command.end());
+            const CtlResult run = tavofoxctl(args);
+            EXPECT_EQ(run.status, 2) << command[0];
+            EXPECT_EQ(run.err, message) << command[0];
+        }
+    }
+    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().bytesReceived; }), 0);
+}
+
+// A timer that falls silent within the CW block: the configuration before it was applied,
+// and the last line says so.
+TEST_F(TavofoxctlTest, ConfigurationAppliedWithoutItsCwMessageIsSaidLast) {
+    // Wake, identify and read take 3 bytes, the configuration block 16.
+    timer.with([](TimerEmulator& e) { e.faults().silentAfterBytes = 25; });
+    const CtlResult run = tavofoxctl({"--port", port(), "write", "cycleId=3", "cwText=MOE"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(
+        run.err.ends_with("Error in downloading CW Message\nconfiguration applied; CW message not written\n"))
+        << run.err;
+    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.parameterMemory()[4]; }), 2); // cycle ID 3
 }
 
 } // namespace

@@ -71,12 +71,12 @@ TEST_F(TransmitCommands, TransmitSequenceStepsAreRoundedCheckedAndWritten) {
         std::vector<std::string> args{"--port", port(), "transmit-sequence"};
         args.insert(args.end(), steps.begin(), steps.end());
         run = tavofoxctl(args);
-        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.err, "Less than two steps in sequence!!\n");
     }
     run = tavofoxctl({"--port", port(), "transmit-sequence", "60:no-transmit", "1001:no-transmit"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Please enter an integer between 0 and 1000.\n");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "step 2 \"1001:no-transmit\": Please enter an integer between 0 and 1000.\n");
     for (const std::vector<std::string>& steps : {std::vector<std::string>{},
                                                   {"60"},
                                                   {"60:ringtone-melody", "60:cw-message"},
@@ -151,7 +151,7 @@ TEST_F(TransmitCommands, WriteCopiesTheTablesOfAFileBeforeTheConfiguration) {
     EXPECT_EQ(blocks, 4);
     for (const char* refused : {"transmitSequence=0611", "toneSequenceText=800,10"}) {
         copy = tavofoxctl({"--port", secondPort, "write", refused});
-        EXPECT_EQ(copy.status, 1);
+        EXPECT_EQ(copy.status, 2);
         EXPECT_NE(copy.err, "");
     }
     second.withEmulator([&blocks](TimerEmulator& e) { blocks = e.counters().writeBlocks; });

@@ -209,6 +209,12 @@ Cell runCell(const Operation& op, const Fault& fault, int port, const fs::path& 
     while (text(dir / "emulator.out").find("COM") == std::string::npos &&
            Clock::now() - started < std::chrono::milliseconds(emulatorStartLimitMs))
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (text(dir / "emulator.out").find("COM") == std::string::npos) {
+        kill(emulator, SIGTERM);
+        exitStatusOf(emulator);
+        cell.problem = "emulator did not start";
+        return cell;
+    }
 
     std::vector<std::string> ctlArgs{"--port", std::to_string(port)};
     ctlArgs.insert(ctlArgs.end(), op.arguments.begin(), op.arguments.end());
@@ -330,8 +336,9 @@ TEST(FaultDrill, EveryCommandAgainstEveryFault) {
         const Memories& baseline = memories[i - i % columns];
         const Expected expected = fault.expected(op);
         std::string& problem = cell.problem;
-        if (!problem.empty()) continue;
-        if (cell.status != expected.status)
+        // A cell that could not run is as wrong as one that ran wrong.
+        if (!problem.empty()) {
+        } else if (cell.status != expected.status)
             problem = "exit " + std::to_string(cell.status) + ", not " + std::to_string(expected.status);
         else if (!expected.message.empty() && cell.err.find(expected.message) == std::string::npos)
             problem = "no \"" + expected.message + "\"";

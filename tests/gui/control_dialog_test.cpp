@@ -4,13 +4,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -30,8 +34,11 @@
 #include "core/link/port_numbers.h"
 #include "gui/about_dialog.h"
 #include "gui/control_dialog.h"
+#include "gui/oscillator_tune_dialog.h"
 #include "gui/program.h"
+#include "gui/ringtone_dialog.h"
 #include "gui/tone_sequence_dialog.h"
+#include "gui/transmit_sequence_dialog.h"
 #include "support/device_tree.h"
 #include "support/emulated_timer.h"
 #include "support/golden.h"
@@ -174,6 +181,29 @@ TEST_F(ControlDialogTest, NoSerialPortIsReportedAndTheWindowStillOpens) {
     EXPECT_EQ(operatorAtBoxes.boxes[0].icon, QMessageBox::Warning);
     EXPECT_EQ(child<QComboBox>(dialog, "portList")->count(), 0);
     EXPECT_EQ(dialog.selectedPortNumber(), -1);
+}
+
+TEST_F(ControlDialogTest, PortListOpenedAgainOffersAnAdapterPluggedInSince) {
+    addPort(2);
+    ControlDialog dialog(machine.roots());
+    auto* list = child<QComboBox>(dialog, "portList");
+    list->setCurrentIndex(list->findData(65));
+    machine.addDevice("ttyUSB0");
+    const auto open = [list] {
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), list->mapToGlobal(QPointF(5, 5)),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(list, &press);
+        list->hidePopup();
+    };
+    open();
+    EXPECT_EQ(entries(list), (QStringList{"COM2", "COM33", "COM65"}));
+    EXPECT_EQ(list->currentText(), "COM65");
+    // Gone with its adapter, a selected port gives way to the first one present.
+    std::filesystem::remove(machine.roots().dev + "/ttyACM0");
+    open();
+    EXPECT_EQ(entries(list), (QStringList{"COM2", "COM33"}));
+    EXPECT_EQ(dialog.selectedPortNumber(), 2);
+    EXPECT_TRUE(operatorAtBoxes.boxes.empty());
 }
 
 TEST_F(ControlDialogTest, FailedConnectKeepsTheLinkButtonsDisabledAndStoresThePort) {
@@ -586,6 +616,77 @@ TEST_F(ControlDialogTest, ConnectWakesIdentifiesAndShowsTheTimersSettings) {
     child<QPushButton>(dialog, "quitButton")->click();
     EXPECT_TRUE(operatorAtBoxes.boxes.empty()) << operatorAtBoxes.texts().join('|').toStdString();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST_F(ControlDialogTest, ScreenReadersNameEveryFieldByItsLabelAndTabFollowsTheLayout) {
+    ControlDialog dialog(machine.roots());
+    // What a screen reader announces the field by: the label whose buddy it is (on Linux
+    // a list's own name is its current entry), or its own name.
+    const auto nameOf = [](QWidget* widget) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        if (!accessible) return QString();
+        const auto labels = accessible->relations(QAccessible::Label);
+        return (labels.isEmpty() ? accessible : labels.first().first)->text(QAccessible::Name);
+    };
+    // The text beside each field, or above it where it sits under its radio button.
+    const std::vector<std::pair<const char*, QString>> fields{
+        {"portList", "Serial Port"},
+        {"startupDelayEdit", "Startup Delay (minutes)"},
+        {"autoShutdownEdit", "Auto Shutdown (minutes)"},
+        {"recoveryBeaconDelayEdit", "Recovery Beacon delay"},
+        {"cycleIdEdit", "Cycle ID of transmitter"},
+        {"transmitterCountEdit", "Nr of transmitters"},
+        {"stepLengthEdit", "Step length (seconds)"},
+        {"toneFrequencyEdit", "Single Tone"},
+        {"cwTextEdit", "CW Message"},
+        {"keyedCheck", "Keyed"},
+        {"autoIdCheck", "Auto-ID (MOx)"},
+        {"cwSpeedEdit", "CW keying speed"},
+        {"tableLengthEdit", "Table length"}};
+    for (const auto& [name, label] : fields)
+        EXPECT_EQ(nameOf(child<QWidget>(dialog, name)), label) << name;
+
+    ToneSequenceDialog toneSequence;
+    TransmitSequenceDialog transmitSequence;
+    OscillatorTuneDialog tuning;
+    RingtoneDialog ringtone("");
+    // Every field of every window has a name.
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{&dialog, &toneSequence, &transmitSequence, &tuning, &ringtone})
+        for (QWidget* field : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (qobject_cast<QLineEdit*>(field) || qobject_cast<QComboBox*>(field) ||
+                qobject_cast<QCheckBox*>(field)) {
+                EXPECT_FALSE(nameOf(field).isEmpty())
+                    << field->objectName().toStdString() << " in " << window->objectName().toStdString();
+            }
+
+    // Tab goes through the top row, the Controller Settings, the Audio Settings and the
+    // bottom rows, each from top to bottom and along a row from left to right.
+    const QRect controller = child<QWidget>(dialog, "controllerSettingsGroup")->geometry();
+    const QRect audio = child<QWidget>(dialog, "audioSettingsGroup")->geometry();
+    const auto placeOf = [&](QWidget* w) {
+        const QPoint centre = w->geometry().center();
+        const int part = centre.y() < std::min(controller.top(), audio.top()) ? 0
+                         : controller.contains(centre)                        ? 1
+                         : audio.contains(centre)                             ? 2
+                                                                              : 3;
+        return std::tuple{part, w->y(), w->x()};
+    };
+    const int sameRow = dialog.fontMetrics().height() / 2;
+    QWidget* previous = child<QWidget>(dialog, "identityEdit");
+    for (QWidget* w = previous->nextInFocusChain(); w != previous && w != &dialog;
+         w = w->nextInFocusChain()) {
+        if (!(w->focusPolicy() & Qt::TabFocus) || w->parentWidget() != &dialog) continue;
+        const auto [part, y, x] = placeOf(w);
+        const auto [lastPart, lastY, lastX] = placeOf(previous);
+        const bool onward =
+            part > lastPart ||
+            (part == lastPart && (y > lastY + sameRow || (std::abs(y - lastY) <= sameRow && x > lastX)));
+        EXPECT_TRUE(onward) << previous->objectName().toStdString() << " -> "
+                            << w->objectName().toStdString();
+        previous = w;
+    }
+    EXPECT_EQ(previous->objectName(), "quitButton");
 }
 
 } // namespace

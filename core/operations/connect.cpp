@@ -1,0 +1,11 @@
+#include "core/operations/connect.h"
+
+#include "core/link/timer_session.h"
+#include "core/operations/configuration.h"
+
+Connection connectTimer(OperationContext& op, bool readSettings) {
+    if (!op.session.wakeTimer()) return Connection::notAwake;
+    if (!op.session.identifyTimer()) return Connection::notIdentified;
+    if (readSettings && !readConfiguration(op)) return Connection::notRead;
+    return Connection::connected;
+}
