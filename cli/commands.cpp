@@ -102,7 +102,7 @@ PortChoice parsePort(const std::string& text) {
     // Windows devices (\\.\COM12) are not files to ask about; their open says it all.
     const bool windowsDevice = text.rfind("\\\\.\\", 0) == 0;
     std::error_code error;
-    if (!windowsDevice && !std::filesystem::exists(text, error))
+    if (!windowsDevice && !std::filesystem::exists(utf8Path(text), error))
         throw commandLineError("--port: no such device: " + text);
     return {0, text};
 }
@@ -136,8 +136,7 @@ WriteInput checkWrite(const std::string& fromFile, const std::vector<std::string
     std::string error;
     if (!fromFile.empty()) {
         const std::string content = readSettingsFile(fromFile);
-        auto extras =
-            parseSetupExtras(content, std::filesystem::path(fromFile).parent_path().string(), error);
+        auto extras = parseSetupExtras(content, utf8Name(utf8Path(fromFile).parent_path()), error);
         if (!extras) throw commandLineError(fromFile + ": " + error);
         input.setup = std::move(*extras);
         input.withSound = withSound && !input.setup.soundFile.empty();

@@ -64,3 +64,8 @@ std::filesystem::path utf8Path(std::string_view utf8) {
 #endif
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
+
+std::string utf8Name(const std::filesystem::path& path) {
+    const std::u8string name = path.generic_u8string();
+    return std::string(name.begin(), name.end());
+}
