@@ -20,6 +20,7 @@
 #include "core/decimal.h"
 #include "core/form/settings_text.h"
 #include "core/formats/tone_sequence.h"
+#include "core/formats/utf8_path.h"
 #include "core/link/line_trace.h"
 #include "core/link/port_numbers.h"
 #include "core/link/serial_port.h"
@@ -101,13 +102,13 @@ PortChoice parsePort(const std::string& text) {
     // Windows devices (\\.\COM12) are not files to ask about; their open says it all.
     const bool windowsDevice = text.rfind("\\\\.\\", 0) == 0;
     std::error_code error;
-    if (!windowsDevice && !std::filesystem::exists(text, error))
+    if (!windowsDevice && !std::filesystem::exists(utf8Path(text), error))
         throw commandLineError("--port: no such device: " + text);
     return {0, text};
 }
 
 std::string readSettingsFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(utf8Path(path), std::ios::binary);
     if (!file) throw commandLineError(cannotRead + path);
     std::string content;
     std::array<char, 65536> buffer;
@@ -135,8 +136,7 @@ WriteInput checkWrite(const std::string& fromFile, const std::vector<std::string
     std::string error;
     if (!fromFile.empty()) {
         const std::string content = readSettingsFile(fromFile);
-        auto extras =
-            parseSetupExtras(content, std::filesystem::path(fromFile).parent_path().string(), error);
+        auto extras = parseSetupExtras(content, utf8Name(utf8Path(fromFile).parent_path()), error);
         if (!extras) throw commandLineError(fromFile + ": " + error);
         input.setup = std::move(*extras);
         input.withSound = withSound && !input.setup.soundFile.empty();
@@ -517,7 +517,7 @@ int runTavofoxctl(const std::vector<std::string>& args, std::istream& in, std::o
         std::ofstream traceFile;
         std::optional<LineTrace> trace;
         if (!parsed.trace.empty()) {
-            traceFile.open(parsed.trace, std::ios::binary | std::ios::trunc);
+            traceFile.open(utf8Path(parsed.trace), std::ios::binary | std::ios::trunc);
             if (!traceFile) throw commandLineError(cannotTrace + parsed.trace);
             trace.emplace(traceFile);
         }

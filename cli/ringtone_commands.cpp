@@ -10,6 +10,7 @@
 #include "core/form/settings_form.h"
 #include "core/form/settings_text.h"
 #include "core/formats/tone_synthesis.h"
+#include "core/formats/utf8_path.h"
 #include "core/operations/ringtone_dialog_model.h"
 #include "core/operations/ringtone_load.h"
 #include "core/timer_settings.h"
@@ -64,7 +65,7 @@ bool writeWav(const std::string& path, ToneSynthesizer& synthesizer, std::ostrea
         err << programPrefix << "the melody is too long for a WAV file\n";
         return false;
     }
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    std::ofstream file(utf8Path(path), std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(header->data()), static_cast<std::streamsize>(header->size()));
     std::vector<std::int16_t> samples(8192);
     std::vector<char> bytes(samples.size() * 2);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -48,6 +49,7 @@ struct Options {
     int firmwareMajor = 2;
     int firmwareMinor = 1;
     std::string eepromPath;
+    std::string receivedPath;
     bool paced = false;
     double oscillatorErrorPercent = 3.0;
     EmulatorFaults faults;
@@ -130,6 +132,9 @@ std::optional<int> parseArguments(int argc, char** argv, Options& options) {
                    "keeps the parameter memory (256 bytes) in FILE between runs,\n"
                    "and the external sample memory in FILE.samples")
         ->type_name("FILE");
+    app.add_option("--received", options.receivedPath,
+                   "writes every byte received, as it came, to FILE when it ends")
+        ->type_name("FILE");
     app.add_flag("--paced", options.paced, "carries every byte, both ways, at the pace of a 19200-baud line");
     app.add_option("--oscillator-error", oscillatorError,
                    "factory error of the internal oscillator in percent, -50..50\n"
@@ -185,6 +190,8 @@ std::optional<int> parseArguments(int argc, char** argv, Options& options) {
         options.oscillatorErrorPercent = *percent;
     }
     if (app.count("--eeprom") && options.eepromPath.empty()) return usageError("--eeprom needs a file name");
+    if (app.count("--received") && options.receivedPath.empty())
+        return usageError("--received needs a file name");
     return std::nullopt;
 }
 
@@ -246,6 +253,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavofox-emulator: cannot save the parameter memory to %s\n",
                      options.eepromPath.c_str());
         exitCode = failureExit;
+    }
+    if (!options.receivedPath.empty()) {
+        const std::vector<std::uint8_t>& received = emulator.counters().received;
+        std::ofstream file(options.receivedPath, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(received.data()),
+                   static_cast<std::streamsize>(received.size()));
+        if (!file.flush()) {
+            std::fprintf(stderr, "tavofox-emulator: cannot write the bytes received to %s\n",
+                         options.receivedPath.c_str());
+            exitCode = failureExit;
+        }
     }
     if (keepsSamples && !emulator.saveExternalMemory(samplesPath)) {
         std::fprintf(stderr, "tavofox-emulator: cannot save the sample memory to %s\n", samplesPath.c_str());

@@ -151,6 +151,10 @@ bool AudioOutput::play(std::vector<PlayedTone> tones) {
     return true;
 }
 
+bool AudioOutput::playing() const {
+    return sink_ != nullptr;
+}
+
 void AudioOutput::fadeOut() {
     if (!source_) return;
     source_->fadeOut();

@@ -1,8 +1,11 @@
 #pragma once
-// The program's sound: lists of (frequency, milliseconds) tones through the sound card,
-// pauses included: the ringtone preview, and the information and error sounds as short
-// tone patterns. Without a sound output the preview is silent and the two sounds fall
+// The program's sound: lists of (frequency, milliseconds) tones, pauses included, for the
+// ringtone preview, and the information and error sounds.
+// On Linux (audio_output.cpp) the tones go through the sound card and the two sounds are
+// short tone patterns; without a sound output the preview is silent and the two sounds fall
 // back to the desktop's beep; nothing fails for want of a sound card.
+// On Windows (audio_output_win32.cpp) the tones are the speaker's (Beep), one after the
+// other, and the two sounds are the system's own (MessageBeep).
 
 #include <memory>
 #include <vector>
@@ -22,8 +25,8 @@ public:
     explicit AudioOutput(QObject* parent = nullptr);
     ~AudioOutput() override;
 
-    // Starts the tones and returns at once; a sound still playing is cut off. False, and
-    // silent, when the machine has no sound output.
+    // Starts the tones and returns at once (on Windows once they have played); a sound still
+    // playing is cut off. False, and silent, when the machine has no sound output.
     bool start(std::vector<PlayedTone> tones, double amplitude = ToneSynthesizer::defaultAmplitude);
     // Plays the tones and returns when they have played or stop() was called. The window
     // keeps repainting meanwhile (a local event loop); handling the operator's input
@@ -33,7 +36,7 @@ public:
     void fadeOut();
     // Ends them at once.
     void stop();
-    bool playing() const { return sink_ != nullptr; }
+    bool playing() const;
 
     void playInformationSound();
     void playErrorSound();
@@ -42,6 +45,10 @@ signals:
     void finished();
 
 private:
+#if defined(_WIN32)
+    bool playing_ = false;
+    bool stopping_ = false;
+#else
     void sinkStateChanged();
     void checkPlayed();
 
@@ -50,4 +57,5 @@ private:
     // Ends a sound whose device stops asking for samples, so no wait lasts for ever.
     std::unique_ptr<QTimer> deadline_;
     std::unique_ptr<QTimer> drain_;
+#endif
 };

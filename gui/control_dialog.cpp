@@ -42,6 +42,7 @@
 #include "gui/progress_window.h"
 #include "gui/ringtone_dialog.h"
 #include "gui/settings_store.h"
+#include "gui/system_menu.h"
 #include "gui/tone_sequence_dialog.h"
 #include "gui/transmit_sequence_dialog.h"
 #include "ui_control_dialog.h"
@@ -50,6 +51,7 @@ namespace {
 
 const QString noPortsText = QStringLiteral("Er zijn geen serieele poorten beschikbaar op dit systeem");
 const QString aboutEntryText = QStringLiteral("&About molvex...");
+constexpr unsigned aboutCommand = 16;
 const QStringList soundEffects{QStringLiteral("Sirene"), QStringLiteral("Effect 2")};
 const QString openSetupText = QStringLiteral("&Open Setup...");
 const QString saveSetupText = QStringLiteral("&Save Setup...");
@@ -200,15 +202,14 @@ void ControlDialog::initialise(const DeviceRoots& devices) {
     ui_->soundEffectList->addItems(soundEffects);
     showForm(settings_);
 
-    // The window manager owns the window's system menu here, so the entry lives in the
-    // window's context menu.
+    // Where the window manager owns the window's system menu (Linux), the About entry follows
+    // the setup entries in the window's context menu; on Windows it is in the system menu.
     setContextMenuPolicy(Qt::ActionsContextMenu);
     auto* separator = new QAction(this);
     separator->setSeparator(true);
     addAction(separator);
     addSetupActions();
-    QAction* about = addAction(aboutEntryText);
-    connect(about, &QAction::triggered, this, &ControlDialog::showAbout);
+    appendSystemMenuEntry(*this, aboutEntryText, aboutCommand, [this] { showAbout(); });
 
     setWindowIcon(programIcon());
     loadSettings(settings_);
@@ -423,6 +424,15 @@ void ControlDialog::connectTimer() {
 void ControlDialog::accept() {
     saveSettings(settings_);
     if (readForm(settings_)) QDialog::accept();
+}
+
+bool ControlDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    if (systemCommand(eventType, message) == aboutCommand) {
+        showAbout();
+        *result = 0;
+        return true;
+    }
+    return QDialog::nativeEvent(eventType, message, result);
 }
 
 bool ControlDialog::eventFilter(QObject* watched, QEvent* event) {

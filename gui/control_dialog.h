@@ -76,6 +76,8 @@ protected:
     // A setup file dropped on the window opens as "Open Setup..." opens it.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // The system menu's About entry (Windows).
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
     void prepareControls();

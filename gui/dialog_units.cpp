@@ -26,7 +26,11 @@ int toPixels(int units, int base, int unitsPerBase) {
 } // namespace
 
 QFont dialogFont() {
+#if defined(_WIN32)
+    QFont font(QStringLiteral("MS Sans Serif"), dialogFontPointSize);
+#else
     QFont font(QStringLiteral("Sans Serif"), dialogFontPointSize);
+#endif
     font.setStyleHint(QFont::SansSerif);
     return font;
 }

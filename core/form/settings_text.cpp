@@ -11,6 +11,7 @@
 #include "core/formats/tone_sequence.h"
 #include "core/formats/transmit_sequence.h"
 #include "core/formats/utf8.h"
+#include "core/formats/utf8_path.h"
 
 namespace {
 
@@ -338,9 +339,8 @@ std::string formatSetupText(const TimerSetup& setup, std::string_view directory)
     text += formatSettingsText(settings);
     std::string soundFile = setup.soundFile;
     if (!soundFile.empty() && !directory.empty()) {
-        const std::filesystem::path relative =
-            std::filesystem::path(soundFile).lexically_relative(std::filesystem::path(directory));
-        if (!relative.empty() && *relative.begin() != "..") soundFile = relative.generic_string();
+        const std::filesystem::path relative = utf8Path(soundFile).lexically_relative(utf8Path(directory));
+        if (!relative.empty() && *relative.begin() != "..") soundFile = utf8Name(relative);
     }
     const auto line = [&text](std::string_view key, const std::string& value) {
         text.append(key).append("=").append(value).append("\n");
@@ -403,10 +403,9 @@ std::optional<TimerSetup> parseSetup(std::string_view content, std::string_view 
             if (value != "0" && value != "1") return refuse(number, key, SettingsTextError::notAFlag);
             setup.ringtoneStaccato = value == "1";
         } else if (key == soundFileKey && !value.empty()) {
-            const std::filesystem::path path(value);
-            setup.soundFile = path.is_absolute()
-                                  ? value
-                                  : (std::filesystem::path(directory) / path).lexically_normal().string();
+            const std::filesystem::path path = utf8Path(value);
+            setup.soundFile =
+                path.is_absolute() ? value : utf8Name((utf8Path(directory) / path).lexically_normal());
         } else if (!setupOnly(key) && !notSetKey(key)) {
             form.push_back(assignment);
         }

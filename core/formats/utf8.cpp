@@ -1,5 +1,7 @@
 #include "core/formats/utf8.h"
 
+#include "core/formats/utf8_path.h"
+
 namespace {
 
 constexpr unsigned char continuationMask = 0xC0;
@@ -54,4 +56,16 @@ std::optional<std::u32string> decodeUtf8(std::string_view utf8) {
         characters += c;
     }
     return characters;
+}
+
+std::filesystem::path utf8Path(std::string_view utf8) {
+#if defined(_WIN32)
+    if (!decodeUtf8(utf8)) return {};
+#endif
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string utf8Name(const std::filesystem::path& path) {
+    const std::u8string name = path.generic_u8string();
+    return std::string(name.begin(), name.end());
 }

@@ -8,10 +8,14 @@
 #include "core/link/port_names.h"
 
 #if defined(_WIN32)
+// Windows has no device tree to search: the ports are the ones the system lists. The type
+// keeps the callers' code the same on both systems.
+struct DeviceRoots {};
+
 // Device path for port number n ("\\.\COM<n>"), or empty when n is no port number.
-std::string portDevicePath(int n);
+std::string portDevicePath(int n, const DeviceRoots& roots = DeviceRoots{});
 // Numbers of the serial ports the system lists, in ascending order.
-void enumerateSerialPorts(std::vector<unsigned>& list);
+void enumerateSerialPorts(std::vector<unsigned>& list, const DeviceRoots& roots = DeviceRoots{});
 #else
 // Where the devices of the fixed scheme and the kernel's reports on them are found. Tests
 // give a made-up tree, so that what they see does not depend on the machine's own ports.

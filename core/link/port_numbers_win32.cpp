@@ -48,12 +48,12 @@ std::vector<std::string> portNames(HKEY key) {
 } // namespace
 
 // "\\.\COM<n>" reaches every port number, also those above 9, which the plain name does not.
-std::string portDevicePath(int n) {
+std::string portDevicePath(int n, const DeviceRoots&) {
     if (n <= 0) return {};
     return deviceNamePrefix + std::to_string(n);
 }
 
-void enumerateSerialPorts(std::vector<unsigned>& list) {
+void enumerateSerialPorts(std::vector<unsigned>& list, const DeviceRoots&) {
     list.clear();
     HKEY opened = nullptr;
     if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, serialCommKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/decimal.h"
+#include "core/formats/utf8_path.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ enum class LineRead { cannotOpen, cannotRead, read };
 // The first line of the file without its line end, or as much of it as shows that it is
 // too long: a file without line ends is not read whole into memory.
 LineRead readFirstLine(const std::string& path, std::string& line) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(utf8Path(path), std::ios::binary);
     if (!file) return LineRead::cannotOpen;
     line.clear();
     bool anything = false;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/formats/timer_memory_map.h"
+#include "core/formats/utf8_path.h"
 #include "core/formats/wav_sound.h"
 #include "core/link/timer_command.h"
 #include "core/link/timer_session.h"
@@ -24,7 +25,7 @@ constexpr std::size_t soundFileReadLimit = std::size_t{64} << 20;
 } // namespace
 
 std::optional<std::vector<std::uint8_t>> readSoundFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(utf8Path(path), std::ios::binary);
     if (!file) return std::nullopt;
     std::vector<std::uint8_t> content;
     std::array<char, 65536> chunk{};

@@ -1,0 +1,79 @@
+// The program's sound on Windows: the speaker tone (Beep) for each note of a preview and the
+// system's own information and error sounds (MessageBeep).
+
+#include "gui/audio_output.h"
+
+#include <algorithm>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <windows.h>
+
+namespace {
+
+// The frequencies the speaker tone takes; anything else is played as a pause.
+constexpr int lowestBeepHz = 37;
+constexpr int highestBeepHz = 32767;
+// A pause is waited in slices this long, so that the window repaints and Escape gets
+// through; a tone is one call.
+constexpr std::int64_t pauseSliceMs = 50;
+
+} // namespace
+
+AudioOutput::AudioOutput(QObject* parent) : QObject(parent) {}
+
+AudioOutput::~AudioOutput() = default;
+
+// The speaker tone holds the program while it sounds: start() returns once the tones have
+// played, or stop() ended them between two notes.
+bool AudioOutput::start(std::vector<PlayedTone> tones, double) {
+    stop();
+    playing_ = true;
+    stopping_ = false;
+    for (const PlayedTone& tone : tones) {
+        const std::int64_t ms =
+            std::clamp<std::int64_t>(tone.milliseconds, 0, ToneSynthesizer::longestToneMs);
+        if (tone.frequencyHz >= lowestBeepHz && tone.frequencyHz <= highestBeepHz) {
+            ::Beep(static_cast<DWORD>(tone.frequencyHz), static_cast<DWORD>(ms));
+        } else {
+            const QDeadlineTimer end(ms);
+            while (!stopping_ && !end.hasExpired())
+                QThread::msleep(
+                    static_cast<unsigned long>(std::min<std::int64_t>(end.remainingTime(), pauseSliceMs)));
+        }
+        QCoreApplication::processEvents();
+        if (stopping_) break;
+    }
+    stop();
+    return true;
+}
+
+bool AudioOutput::play(std::vector<PlayedTone> tones) {
+    return start(std::move(tones));
+}
+
+bool AudioOutput::playing() const {
+    return playing_;
+}
+
+// A speaker tone cannot fade: the notes stop after the one sounding.
+void AudioOutput::fadeOut() {
+    stop();
+}
+
+void AudioOutput::stop() {
+    stopping_ = true;
+    if (!playing_) return;
+    playing_ = false;
+    emit finished();
+}
+
+void AudioOutput::playInformationSound() {
+    ::MessageBeep(MB_ICONASTERISK);
+}
+
+void AudioOutput::playErrorSound() {
+    ::MessageBeep(MB_ICONHAND);
+}
