@@ -14,6 +14,7 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/console_interrupt.h"
 #include "cli/ringtone_commands.h"
 #include "cli/sound_commands.h"
 #include "cli/transmit_commands.h"
@@ -24,6 +25,7 @@
 #include "core/formats/tone_sequence.h"
 #include "core/formats/utf8_path.h"
 #include "core/link/line_trace.h"
+#include "core/link/link_interrupt.h"
 #include "core/link/port_names.h"
 #include "core/link/port_numbers.h"
 #include "core/link/serial_port.h"
@@ -47,6 +49,8 @@ constexpr const char* cannotTrace = "cannot write the trace to ";
 constexpr const char* verifiedPrefix = "verified: ";
 constexpr const char* notVerifiedFormat = "not verified: the %s is not sent back by the timer";
 constexpr const char* cwNotWritten = "configuration applied; CW message not written";
+constexpr const char* cwNotApplied = "configuration written, not applied; CW message not written";
+constexpr const char* interruptedPrefix = "interrupted; ";
 // A settings file is a page of text: anything that cannot be read whole within this (a
 // folder, a device that never ends, a read error) is refused before the timer is woken.
 constexpr std::size_t settingsFileLimit = std::size_t{1} << 20;
@@ -156,7 +160,7 @@ int writeSettings(OperationContext& op, ConsolePanel& panel, const WriteInput& i
     if (const std::optional<RingtoneMelody> melody = setupRingtoneMelody(input.setup);
         melody &&
         !op.session.writeBlock(TimerMemoryMap::ringtoneAddress, TimerMemoryMap::ringtoneLength, *melody)) {
-        panel.showMessage(RingtoneLoadText::writeFailed, MessageIcon::Warning);
+        reportBlockFailure(op, RingtoneLoadText::writeFailed);
         return ExitStatus::failed;
     }
     if (!writeConfiguration(op)) return ExitStatus::failed;
@@ -216,15 +220,25 @@ private:
 };
 
 int TimerCommandLine::run(const std::function<int(TimerCommandLine&)>& command, bool verify) {
+    // Ctrl-C from here on stops the command at the next block boundary (LinkInterrupt).
+    LinkInterrupt::clear();
+    InterruptCatcher interrupt(true);
     const int status = command(*this);
+    interrupt.release();
     const auto& written = session_.writtenBlocks();
     const auto at = [&written](std::uint8_t address) {
-        return std::any_of(written.begin(), written.end(),
-                           [address](const WrittenBlock& block) { return block.address == address; });
+        return std::find_if(written.begin(), written.end(),
+                            [address](const WrittenBlock& block) { return block.address == address; });
     };
-    if (status == ExitStatus::failed && at(TimerMemoryMap::configAddress) &&
-        !at(TimerMemoryMap::cwMessageAddress))
-        err_ << cwNotWritten << '\n';
+    if (const auto config = at(TimerMemoryMap::configAddress);
+        status != ExitStatus::ok && config != written.end() && at(TimerMemoryMap::cwMessageAddress) == written.end())
+        err_ << (static_cast<std::size_t>(config - written.begin()) < session_.appliedBlockCount() ? cwNotWritten
+                                                                                                  : cwNotApplied)
+             << '\n';
+    if (LinkInterrupt::requested()) {
+        err_ << programPrefix << interruptedPrefix << reachedTimerReport(session_) << '\n';
+        return interruptedExit;
+    }
     if (!verify || status != ExitStatus::ok) return status;
     const VerifyReport report = verifyWrittenBlocks(session_, written);
     if (report.difference) {

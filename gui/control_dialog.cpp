@@ -25,6 +25,7 @@
 
 #include "core/decimal.h"
 #include "core/formats/tone_sequence.h"
+#include "core/link/link_interrupt.h"
 #include "core/link/port_numbers.h"
 #include "core/operations/configuration.h"
 #include "core/operations/connect.h"
@@ -251,6 +252,9 @@ void ControlDialog::showAbout() {
 }
 
 template <typename Operation> void ControlDialog::runOperation(Operation operation) {
+    // A stop asked for (the progress display's Escape, button or close box) holds for the
+    // operation it was asked in only.
+    LinkInterrupt::clear();
     try {
         operation();
     } catch (const CSerialException& e) {

@@ -87,6 +87,12 @@ public:
 
     // Every block whose write succeeded in this session, in order.
     const std::vector<WrittenBlock>& writtenBlocks() const { return writtenBlocks_; }
+    // How many of writtenBlocks() came before the last apply that the timer echoed.
+    std::size_t appliedBlockCount() const { return appliedBlockCount_; }
+    // Sample blocks the timer confirmed in this session.
+    std::size_t uploadedBlockCount() const { return uploadedBlockCount_; }
+    // The operator asked to stop (LinkInterrupt): no block starts any more.
+    bool interrupted() const;
 
     bool connected() const { return connected_; }
     int clockHz() const { return clockHz_; }
@@ -104,6 +110,8 @@ private:
     LineObserver* observer_ = nullptr;
     std::string devicePath_;
     std::vector<WrittenBlock> writtenBlocks_;
+    std::size_t appliedBlockCount_ = 0;
+    std::size_t uploadedBlockCount_ = 0;
     OperatorPanel& panel_;
     SettingsView& view_;
     TimerSettings& settings_;

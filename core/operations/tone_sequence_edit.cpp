@@ -39,6 +39,6 @@ bool toneSequenceAccepted(const ParsedToneSequence& sequence) {
 bool writeToneSequenceBlock(OperationContext& op, const ToneSequenceBlock& block) {
     if (op.session.writeBlock(TimerMemoryMap::toneSequenceAddress, TimerMemoryMap::toneSequenceLength, block))
         return true;
-    op.panel.showMessage(ToneSequenceText::writeFailed);
+    reportBlockFailure(op, ToneSequenceText::writeFailed);
     return false;
 }

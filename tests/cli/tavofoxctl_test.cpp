@@ -424,17 +424,31 @@ TEST_F(TavofoxctlTest, RefusalsNameWhatTheyRefuseAndSendNothing) {
     EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().bytesReceived; }), 0);
 }
 
-// A timer that falls silent within the CW block: the configuration before it was applied,
-// and the last line says so.
-TEST_F(TavofoxctlTest, ConfigurationAppliedWithoutItsCwMessageIsSaidLast) {
-    // Wake, identify and read take 3 bytes, the configuration block 16.
-    timer.with([](TimerEmulator& e) { e.faults().silentAfterBytes = 25; });
-    const CtlResult run = tavofoxctl({"--port", port(), "write", "cycleId=3", "cwText=MOE"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(
-        run.err.ends_with("Error in downloading CW Message\nconfiguration applied; CW message not written\n"))
-        << run.err;
-    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.parameterMemory()[4]; }), 2); // cycle ID 3
+// A timer that fails within the CW block: the last line says whether the configuration
+// before it was applied, which only an echoed apply tells. A wrong acknowledgement still
+// finishes the block, so the apply is taken as a command, not stored as text.
+TEST_F(TavofoxctlTest, ConfigurationBeforeAFailedCwBlockIsAppliedOnlyWhenTheTimerSaysSo) {
+    // Wake, identify and read take 3 bytes, the configuration block 16; the wrong "#" comes
+    // from byte 20 of every block on, which only the CW block reaches.
+    const std::vector<std::pair<void (*)(TimerEmulator&), std::string>> cases{
+        {[](TimerEmulator& e) { e.faults().silentAfterBytes = 25; },
+         "configuration written, not applied; CW message not written\n"},
+        {[](TimerEmulator& e) { e.faults().hashFaultAfterByte = 20; },
+         "configuration applied; CW message not written\n"},
+    };
+    for (const auto& [fault, lastLine] : cases) {
+        timer.with([fault](TimerEmulator& e) {
+            e.reset();
+            e.faults() = EmulatorFaults{};
+            fault(e);
+        });
+        const CtlResult run = tavofoxctl({"--port", port(), "write", "cycleId=3", "cwText=DE PA3XYZ FOX"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(run.err.ends_with("Error in downloading CW Message\n" + lastLine)) << run.err;
+        const auto memory = timer.with([](TimerEmulator& e) { return e.parameterMemory(); });
+        EXPECT_EQ(memory[4], 2); // cycle ID 3
+        EXPECT_EQ(std::count(memory.begin() + 32, memory.begin() + 64, '@'), 0);
+    }
 }
 
 } // namespace
