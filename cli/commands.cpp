@@ -13,6 +13,8 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
+#include <string_view>
 
 #include "cli/console_interrupt.h"
 #include "cli/ringtone_commands.h"
@@ -167,9 +169,13 @@ int writeSettings(OperationContext& op, ConsolePanel& panel, const WriteInput& i
     return input.withSound ? uploadSound(op, panel, input.setup.soundFile) : ExitStatus::ok;
 }
 
+// Checked at the 8 MHz clock, whose frequency limit is the lower one; the timer's own clock
+// is checked again once it is known.
 void checkToneSequence(const std::string& text) {
     if (!toneSequenceAccepted(parseToneSequenceText(text, TimerClock::model684Hz)))
         throw UsageError(ToneSequenceText::tooFewTones);
+    if (const std::string problem = toneSequenceOutOfRange(text, TimerClock::model684Hz); !problem.empty())
+        throw UsageError(problem);
 }
 
 // One timer on one port, reached as the window's Connect reaches it.
@@ -231,9 +237,11 @@ int TimerCommandLine::run(const std::function<int(TimerCommandLine&)>& command, 
                             [address](const WrittenBlock& block) { return block.address == address; });
     };
     if (const auto config = at(TimerMemoryMap::configAddress);
-        status != ExitStatus::ok && config != written.end() && at(TimerMemoryMap::cwMessageAddress) == written.end())
-        err_ << (static_cast<std::size_t>(config - written.begin()) < session_.appliedBlockCount() ? cwNotWritten
-                                                                                                  : cwNotApplied)
+        status != ExitStatus::ok && config != written.end() &&
+        at(TimerMemoryMap::cwMessageAddress) == written.end())
+        err_ << (static_cast<std::size_t>(config - written.begin()) < session_.appliedBlockCount()
+                     ? cwNotWritten
+                     : cwNotApplied)
              << '\n';
     if (LinkInterrupt::requested()) {
         err_ << programPrefix << interruptedPrefix << reachedTimerReport(session_) << '\n';
@@ -389,6 +397,15 @@ void addPlainTimerCommand(CLI::App& app, CommandLine& line, const PlainTimerComm
     });
 }
 
+// A key given twice on the command line is refused, as a file refuses it: which was meant?
+void refuseRepeatedKeys(const std::vector<std::string>& assignments) {
+    std::set<std::string_view> keys;
+    for (const std::string& text : assignments) {
+        const std::string_view key = std::string_view(text).substr(0, text.find('='));
+        if (!keys.insert(key).second) throw commandLineError(std::string(key) + ": given twice");
+    }
+}
+
 void addWriteCommand(CLI::App& app, CommandLine& line) {
     struct Options {
         std::string fromFile;
@@ -412,6 +429,7 @@ void addWriteCommand(CLI::App& app, CommandLine& line) {
                     "upload the setup's soundFile too, with a progress bar");
     addVerify(write, line);
     write->callback([&line, options] {
+        refuseRepeatedKeys(options->assignments);
         auto input = std::make_shared<WriteInput>(
             checkWrite(options->fromFile, options->assignments, options->withSound));
         line.timerJob = [input](TimerCommandLine& t) {

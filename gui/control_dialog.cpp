@@ -545,6 +545,7 @@ void ControlDialog::updateModeControls(const TimerSettings& settings) {
 std::optional<std::string> ControlDialog::editToneSequence(const std::string& text) {
     ToneSequenceDialog editor(this);
     editor.setText(QString::fromStdString(text));
+    editor.setClockHz(session_.clockHz());
     if (editor.exec() != QDialog::Accepted) return std::nullopt;
     return editor.text().toStdString();
 }

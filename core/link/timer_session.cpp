@@ -2,6 +2,7 @@
 
 #include "core/link/timer_session.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -78,6 +79,21 @@ std::string TimerIdentity::text() const {
 TimerSession::TimerSession(OperatorPanel& panel, SettingsView& view, TimerSettings& settings)
     : panel_(panel), view_(view), settings_(settings) {}
 
+namespace {
+
+// The system's word for a port that another program has open.
+bool heldByAnotherProgram(const CSerialException& e) {
+#if defined(_WIN32)
+    constexpr std::uint32_t accessDenied = 5;      // ERROR_ACCESS_DENIED: a COM port open elsewhere
+    constexpr std::uint32_t sharingViolation = 32; // ERROR_SHARING_VIOLATION
+    return e.errorCode == accessDenied || e.errorCode == sharingViolation;
+#else
+    return e.errorCode == EBUSY;
+#endif
+}
+
+} // namespace
+
 bool TimerSession::wakeTimer() {
     std::optional<WaitCursor> waitCursor;
     try {
@@ -120,10 +136,14 @@ bool TimerSession::wakeTimer() {
         }
         panel_.showMessage(TimerSessionText::noCommunication);
         waitCursor.reset();
-    } catch (const CSerialException&) {
-        // Most often the open: the port is absent or another program holds it.
+    } catch (const CSerialException& e) {
         waitCursor.reset();
-        panel_.showMessage(TimerSessionText::portInUse);
+        if (heldByAnotherProgram(e))
+            panel_.showMessage(TimerSessionText::portInUse);
+        else
+            panel_.showMessage(
+                (port_.IsOpen() ? TimerSessionText::lineFailedInWake : TimerSessionText::portCannotOpen) +
+                e.message());
     }
     port_.Close();
     connected_ = false;

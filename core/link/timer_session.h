@@ -44,7 +44,11 @@ inline constexpr int supportedFirmwareMajor = 2;
 // What the link shows the operator.
 namespace TimerSessionText {
 inline constexpr const char* noCommunication = "No Communication with DEVICE possible";
+// Only for a port that another program holds; any other failure of the wake names itself,
+// followed by the system's text.
 inline constexpr const char* portInUse = "De serieele poort is al in gebruik";
+inline constexpr const char* portCannotOpen = "The serial port cannot be opened: ";
+inline constexpr const char* lineFailedInWake = "The serial line failed while the timer was woken: ";
 inline constexpr const char* versionMismatch = "WARNING: PIC and PC have incompatible version nrs";
 inline constexpr const char* testModeEnabled =
     "     ***** Test Mode Enabled *****\nYou need to RESET the Timer to end this";

@@ -1,6 +1,7 @@
 #include "core/operations/ringtone_dialog_model.h"
 
 #include <array>
+#include <cstdio>
 #include <fstream>
 #include <optional>
 
@@ -112,6 +113,15 @@ bool RingtoneDialogModel::readForm() {
         if (const std::optional<IntRange> range = ringtoneFieldRange(field);
             range && (*value < range->min || *value > range->max)) {
             form_.reportFormFailure(field, formatRangeMessage(range->min, range->max));
+            return false;
+        }
+        // The duration has passed its check: the tempo must give a whole note the block holds.
+        if (field == RingtoneField::beatsPerMinute &&
+            ringtoneWholeNoteMs(defaults()) > ringtoneLongestWholeNoteMs) {
+            char message[160];
+            std::snprintf(message, sizeof message, RingtoneText::tempoTooSlow, defaultDuration,
+                          ringtoneSlowestTempo(defaultDuration));
+            form_.reportFormFailure(field, message);
             return false;
         }
     }

@@ -109,8 +109,8 @@ Outcome downloadSoundFile(OperationContext& op, const std::string& path) {
     // The length and its apply are one step: a stop asked for before the length leaves both
     // out, one asked for during its write leaves out neither.
     const std::array<std::uint8_t, 3> length = soundLengthBytes(sample->count);
-    if (upload == Outcome::cancelled ||
-        !op.session.writeBlock(TimerMemoryMap::soundLengthAddress, TimerMemoryMap::soundLengthLength, length)) {
+    if (upload == Outcome::cancelled || !op.session.writeBlock(TimerMemoryMap::soundLengthAddress,
+                                                               TimerMemoryMap::soundLengthLength, length)) {
         if (!op.session.interrupted()) return failed();
         op.panel.showMessage(SoundSampleText::downloadCancelled);
         return Outcome::cancelled;

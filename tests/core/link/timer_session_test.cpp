@@ -18,6 +18,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 const std::string noCommunication = "No Communication with DEVICE possible";
 const std::string portInUse = "De serieele poort is al in gebruik";
+// A port that is not there is not "in use": the open says why, in the system's words.
+const std::string portAbsent = "The serial port cannot be opened: " + CSerialException(ENOENT).message();
 const std::string versionWarning = "WARNING: PIC and PC have incompatible version nrs";
 const std::string testModeEnabled =
     "     ***** Test Mode Enabled *****\nYou need to RESET the Timer to end this";
@@ -274,7 +276,7 @@ TEST(TimerSession, AbsentOrHeldPortCannotConnect) {
     timer.panel.port = -1;
     EXPECT_FALSE(timer.session.wakeTimer());
     EXPECT_EQ(timer.settings.comPort, -1);
-    EXPECT_EQ(timer.panel.messageTexts(), (std::vector<std::string>{portInUse, portInUse}));
+    EXPECT_EQ(timer.panel.messageTexts(), (std::vector<std::string>{portAbsent, portAbsent}));
     EXPECT_FALSE(timer.session.portOpen());
     EXPECT_FALSE(timer.panel.linkEnabled);
     EXPECT_EQ(std::count(timer.panel.events.begin(), timer.panel.events.end(), "wait+"), 0);
@@ -330,7 +332,17 @@ TEST(TimerSession, PulledCablePassesOutOfOperationsButNotOutOfTheWake) {
     // Back to the dead one: that open fails.
     timer.panel.port = 7;
     EXPECT_FALSE(timer.session.wakeTimer());
-    EXPECT_EQ(timer.panel.messageTexts(), std::vector<std::string>{portInUse});
+    EXPECT_EQ(timer.panel.messageTexts(), std::vector<std::string>{portAbsent});
+
+    // Pulled during the wake, after the wake byte: the line failed, the port is not in use.
+    timer.panel.messages.clear();
+    timer.panel.port = 8;
+    eight.withEmulator(
+        [](TimerEmulator& e) { e.faults().dropLineAfterBytes = e.counters().bytesReceived + 1; });
+    EXPECT_FALSE(timer.session.wakeTimer());
+    EXPECT_EQ(timer.panel.messageTexts(),
+              std::vector<std::string>{"The serial line failed while the timer was woken: " +
+                                       CSerialException(EIO).message()});
     EXPECT_FALSE(timer.session.connected());
     EXPECT_FALSE(timer.panel.linkEnabled);
     EXPECT_FALSE(timer.session.portOpen());
