@@ -282,10 +282,10 @@ struct CommandLine {
 // or never end it. A name that names nothing passes, for the reader's own message.
 const CLI::Validator regularFile(
     [](std::string& name) -> std::string {
+        if (readableAsFile(utf8Path(name))) return {};
         std::error_code error;
-        const std::filesystem::file_status status = std::filesystem::status(utf8Path(name), error);
-        if (!std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) return {};
-        return name + " is " + (std::filesystem::is_directory(status) ? "a folder" : "a device or pipe") +
+        return name + " is " +
+               (std::filesystem::is_directory(utf8Path(name), error) ? "a folder" : "a device or pipe") +
                ", not a file";
     },
     "");

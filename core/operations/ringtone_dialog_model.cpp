@@ -21,6 +21,7 @@ enum class LineRead { cannotOpen, cannotRead, read };
 // The first line of the file without its line end, or as much of it as shows that it is
 // too long: a file without line ends is not read whole into memory.
 LineRead readFirstLine(const std::string& path, std::string& line) {
+    if (!readableAsFile(utf8Path(path))) return LineRead::cannotOpen;
     std::ifstream file(utf8Path(path), std::ios::binary);
     if (!file) return LineRead::cannotOpen;
     line.clear();

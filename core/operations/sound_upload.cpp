@@ -26,6 +26,7 @@ constexpr std::size_t soundFileReadLimit = std::size_t{64} << 20;
 } // namespace
 
 std::optional<std::vector<std::uint8_t>> readSoundFile(const std::string& path) {
+    if (!readableAsFile(utf8Path(path))) return std::nullopt;
     std::ifstream file(utf8Path(path), std::ios::binary);
     if (!file) return std::nullopt;
     std::vector<std::uint8_t> content;
