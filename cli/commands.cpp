@@ -116,8 +116,10 @@ struct WriteInput {
     std::vector<std::string> passedOver;
 };
 
+// The folder a setup's relative sound file is taken from, named in full.
 std::string fileDirectory(const std::string& file) {
-    return utf8Name(utf8Path(file).parent_path());
+    std::error_code error;
+    return utf8Name(std::filesystem::absolute(utf8Path(file), error).parent_path());
 }
 
 // A refusal named by the file when it came from one of the file's lines.
@@ -458,7 +460,7 @@ void addWriteCommand(CLI::App& app, CommandLine& line) {
     auto options = std::make_shared<Options>();
     CLI::App* write =
         addTimerCommand(app, line, "write",
-                        "write settings: the timer's own, then FILE's lines, then the key=value\n"
+                        "write settings: what the timer holds, then FILE's lines, then the key=value\n"
                         "arguments (which override the file), checked with the form's rules",
                         "tavofoxctl --port 5 write --from fox.txt cycleId=3");
     write

@@ -103,10 +103,11 @@ TEST(WholeSetup, EveryWriteEndsAppliedAndKeepsTheTimersOwnTrim) {
         const auto memory = timer.with([](TimerEmulator& e) { return e.parameterMemory(); });
         EXPECT_EQ(memory[9], 0x1E);
         EXPECT_EQ(c.cell == 0 ? memory[0] & 0x20 : memory[c.cell], c.value);
-        if (c.result == SetupWriteResult::soundNotUploaded)
+        if (c.result == SetupWriteResult::soundNotUploaded) {
             EXPECT_EQ(outcome.message,
                       "fox3.tavofox written, but the sound was not uploaded: in the Wave File "
                       "audio mode this timer plays nothing. Write again to upload it.");
+        }
     }
 }
 
