@@ -150,19 +150,19 @@ constexpr std::array<SettingRow, 23> table{{
      {},
      K::event,
      {}},
-    {"ringtone", "Ringtone", P::ringtone, M::ringtoneAddress, V::setupKey, {}, {}, K::event, {}},
+    {"ringtone", "Ringtone", P::ringtone, M::ringtoneAddress, V::melody, {}, {}, K::event, {}},
     // The ringtone dialog's Beats/Min and Staccato.
     {"ringtoneBeatsPerMinute",
      "Beats/Min",
      P::ringtone,
      M::ringtoneAddress,
-     V::setupKey,
+     V::number,
      {25, 600},
      {},
      K::event,
      {}},
-    {"ringtoneStaccato", "Staccato", P::ringtone, M::ringtoneAddress, V::setupKey, {0, 1}, {}, K::event, {}},
-    {"soundFile", "Wave File", P::soundMemory, 0, V::setupKey, {}, {}, K::event, {}},
+    {"ringtoneStaccato", "Staccato", P::ringtone, M::ringtoneAddress, V::flag, {0, 1}, {}, K::event, {}},
+    {"soundFile", "Wave File", P::soundMemory, 0, V::path, {}, {}, K::event, {}},
 }};
 
 static_assert(std::all_of(formExchangeOrder.begin(), formExchangeOrder.end(), [](FormField field) {
@@ -187,7 +187,11 @@ const SettingRow& settingOf(FormField field) {
 }
 
 bool inSettingsText(const SettingRow& row) {
-    return row.place != SettingPlace::formOnly && row.value != SettingValue::setupKey;
+    return row.place != SettingPlace::formOnly && !inSetupOnly(row);
+}
+
+bool inSetupOnly(const SettingRow& row) {
+    return row.place == SettingPlace::ringtone || row.place == SettingPlace::soundMemory;
 }
 
 std::string modeNumberText(const SettingRow& row, std::string_view value) {

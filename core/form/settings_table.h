@@ -33,12 +33,13 @@ enum class SettingPlace {
 
 // How a value is written in text.
 enum class SettingValue {
-    number,  // a decimal integer within range
-    names,   // one of names (or its number, as older files wrote it)
-    flag,    // 0 or 1
-    text,    // the CW text
-    table,   // a block with an editor of its own; an empty value leaves it not set
-    setupKey // one of a setup file's own keys (ringtone, sound): parsed by the setup reader
+    number, // a decimal integer within range
+    names,  // one of names (or its number, as older files wrote it)
+    flag,   // 0 or 1
+    text,   // the CW text
+    table,  // a block with an editor of its own; an empty value leaves it not set
+    melody, // the RTTTL line of a ringtone file
+    path,   // a file, relative to the setup's folder
 };
 
 struct SettingRow {
@@ -62,6 +63,9 @@ const SettingRow& settingOf(FormField field);
 // Printed by `read` and taken by `write`: every setting the timer keeps (not a form-only
 // one, not a setup's own keys).
 bool inSettingsText(const SettingRow& row);
+// A setup file's own keys beyond the settings text: the ringtone and the sound, which the
+// timer does not send back.
+bool inSetupOnly(const SettingRow& row);
 // A mode's value names: a name as its number in text, a number with a name as the name.
 // Anything else stays as it is, for the form's check to refuse.
 std::string modeNumberText(const SettingRow& row, std::string_view value);

@@ -52,7 +52,7 @@ bool isTable(std::string_view key) {
 
 bool isSetupKey(std::string_view key) {
     const SettingRow* r = row(key);
-    return r && r->value == SettingValue::setupKey;
+    return r && inSetupOnly(*r);
 }
 
 // The tone sequence text of a tone table whose cells were never written, at either clock.
@@ -264,7 +264,7 @@ std::optional<std::string> applySettings(const std::vector<SettingsAssignment>& 
     for (const auto& assignment : assignments) {
         const auto& [key, value, line] = assignment;
         const SettingRow* r = row(key);
-        if (!r || r->value == SettingValue::table || r->value == SettingValue::setupKey) continue;
+        if (!r || r->value == SettingValue::table || inSetupOnly(*r)) continue;
         if (!r->field) {
             tune = value; // the trim, the one setting beyond the form
         } else if (r->kind == SettingKind::timerOwn) {
@@ -309,13 +309,13 @@ std::string formatSetupText(const TimerSetup& setup, std::string_view directory)
         if (!relative.empty() && *relative.begin() != "..") soundFile = utf8Name(relative);
     }
     for (const SettingRow& r : settingsTable()) {
-        if (r.value != SettingValue::setupKey) continue;
+        if (!inSetupOnly(r)) continue;
         std::string value;
-        if (r.place == SettingPlace::soundMemory)
+        if (r.value == SettingValue::path)
             value = soundFile;
-        else if (r.range.max == 0)
+        else if (r.value == SettingValue::melody)
             value = setup.ringtone;
-        else if (r.range.max == 1)
+        else if (r.value == SettingValue::flag)
             value = setup.ringtoneStaccato ? "1" : "0";
         else if (setup.ringtoneBeatsPerMinute)
             value = std::to_string(*setup.ringtoneBeatsPerMinute);
@@ -357,15 +357,15 @@ std::optional<std::string> applySetupLines(const std::vector<SettingsAssignment>
             if (tones.pairCount < 2 || tones.entries[0].duration == 0)
                 return refuse(number, key, SettingsTextError::tooFewTones);
             setup.settings.toneSequenceText = value;
-        } else if (r->place == SettingPlace::soundMemory) {
+        } else if (r->value == SettingValue::path) {
             const std::filesystem::path path = utf8Path(value);
             setup.soundFile = value.empty() || path.is_absolute()
                                   ? value
                                   : utf8Name((utf8Path(directory) / path).lexically_normal());
-        } else if (r->place == SettingPlace::ringtone && r->range.max == 0) {
+        } else if (r->value == SettingValue::melody) {
             setup.ringtone = value;
             ringtoneLine = &assignment;
-        } else if (r->place == SettingPlace::ringtone && r->range.max == 1) {
+        } else if (r->place == SettingPlace::ringtone && r->value == SettingValue::flag) {
             if (value != "0" && value != "1") return refuse(number, key, SettingsTextError::notAFlag);
             setup.ringtoneStaccato = value == "1";
         } else if (r->place == SettingPlace::ringtone) {
