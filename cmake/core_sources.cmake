@@ -16,6 +16,7 @@ set(TAVOFOX_CORE_SOURCES
   core/formats/tone_synthesis.cpp
   core/formats/wav_sound.cpp
   core/form/settings_form.cpp
+  core/form/settings_table.cpp
   core/form/settings_text.cpp
   core/form/transmit_sequence_form.cpp
   core/operations/configuration.cpp
@@ -28,6 +29,7 @@ set(TAVOFOX_CORE_SOURCES
   core/operations/ringtone_load.cpp
   core/operations/sound_upload.cpp
   core/operations/whole_setup.cpp
+  core/operations/write_log.cpp
 )
 # The serial port and the port numbers of the platform.
 if(WIN32)

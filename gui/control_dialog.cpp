@@ -26,6 +26,7 @@
 #include "core/decimal.h"
 #include "core/formats/tone_sequence.h"
 #include "core/link/link_interrupt.h"
+#include "core/link/port_names.h"
 #include "core/link/port_numbers.h"
 #include "core/operations/configuration.h"
 #include "core/operations/connect.h"
@@ -46,6 +47,7 @@
 #include "gui/system_menu.h"
 #include "gui/tone_sequence_dialog.h"
 #include "gui/transmit_sequence_dialog.h"
+#include "gui/write_log_dialog.h"
 #include "ui_control_dialog.h"
 
 namespace {
@@ -58,6 +60,7 @@ const QString openSetupText = QStringLiteral("&Open Setup...");
 const QString saveSetupText = QStringLiteral("&Save Setup...");
 const QString writeSetupText = QStringLiteral("&Write Whole Setup to Timer");
 const QString verifyWritesText = QStringLiteral("&Verify after writing");
+const QString showWriteLogText = QStringLiteral("Show Write &Log...");
 const QString setupFilter = QStringLiteral("Timer Setups (*.tavofox)");
 constexpr const char* setupOpenFilter = "Timer Setups (*.tavofox)|*.tavofox|All Files (*.*)|*.*||";
 constexpr const char* cannotReadSetup = "The setup file cannot be read: ";
@@ -73,11 +76,14 @@ bool succeeded(Outcome outcome) {
     return outcome == Outcome::done;
 }
 
-// The first line of a ringtone file, the melody a setup carries.
-std::string firstLineOf(const std::string& path) {
+// The first line of a ringtone file, the melody a setup carries; nothing for one the timer
+// cannot play.
+std::string ringtoneLineOf(const std::string& path) {
     QFile file(QString::fromStdString(path));
     if (path.empty() || !file.open(QIODevice::ReadOnly)) return {};
-    return file.readLine(4096).trimmed().toStdString();
+    TimerSetup setup;
+    setup.ringtone = file.readLine(4096).trimmed().toStdString();
+    return setupRingtoneMelody(setup) ? setup.ringtone : std::string();
 }
 
 // The CW text edit: letters become capitals as they are typed. The timer keys one byte per
@@ -171,17 +177,38 @@ void ControlDialog::prepareControls() {
 
 void ControlDialog::connectEvents() {
     onClicked(ui_->connectButton, [this] { connectTimer(); });
-    onClicked(ui_->retrieveButton, [this] { readConfiguration(operation_); });
+    onClicked(ui_->retrieveButton, [this] {
+        if (readConfiguration(operation_)) takeTimerTables(draft_, settings_);
+    });
     onClicked(ui_->writeButton, [this] { verified([this] { return writeConfiguration(operation_); }); });
     onClicked(ui_->resetButton, [this] { session_.resetTimer(); });
     onClicked(ui_->syncButton, [this] { session_.startTestMode(); });
-    onClicked(ui_->toneSequenceButton,
-              [this] { verified([this] { return ::editToneSequence(operation_); }); });
-    onClicked(ui_->transmitSequenceButton,
-              [this] { verified([this] { return ::editTransmitSequence(operation_); }); });
+    // What the operator edits or loads belongs to the setup Save Setup saves.
+    onClicked(ui_->toneSequenceButton, [this] {
+        verified([this] {
+            const Outcome outcome = ::editToneSequence(operation_);
+            if (outcome == Outcome::done) draft_.toneSequenceSet = true;
+            return outcome;
+        });
+    });
+    onClicked(ui_->transmitSequenceButton, [this] {
+        verified([this] {
+            const auto outcome = ::editTransmitSequence(operation_);
+            if (succeeded(outcome)) draft_.transmitSequenceSet = true;
+            return outcome;
+        });
+    });
     onClicked(ui_->calibrateButton, [this] { ::tuneOscillator(operation_); });
-    onClicked(ui_->loadRingtoneButton, [this] { verified([this] { return ::loadRingtone(operation_); }); });
-    onClicked(ui_->loadSoundButton, [this] { ::loadSoundSample(operation_); });
+    onClicked(ui_->loadRingtoneButton, [this] {
+        verified([this] {
+            const Outcome outcome = ::loadRingtone(operation_);
+            if (outcome == Outcome::done) draft_.ringtone = ringtoneLineOf(settings_.ringtoneFilePath);
+            return outcome;
+        });
+    });
+    onClicked(ui_->loadSoundButton, [this] {
+        if (::loadSoundSample(operation_) == Outcome::done) draft_.soundFile = settings_.audioFilePath;
+    });
     connect(ui_->quitButton, &QPushButton::clicked, this, &ControlDialog::accept);
 
     connect(ui_->transmissionGroup, &QButtonGroup::idClicked, this, [this] {
@@ -273,9 +300,9 @@ template <typename Operation> void ControlDialog::verified(Operation operation) 
     const std::size_t first = session_.writtenBlocks().size();
     if (!succeeded(operation()) || !choices_.verifyWrites) return;
     const std::vector<WrittenBlock>& blocks = session_.writtenBlocks();
-    const std::optional<std::string> difference =
+    const std::optional<ReadBackDifference> difference =
         readBackDifference(session_, std::span(blocks).subspan(std::min(first, blocks.size())));
-    if (difference) showMessage(*difference);
+    if (difference) showMessage(difference->text);
 }
 
 void ControlDialog::addSetupActions() {
@@ -290,9 +317,20 @@ void ControlDialog::addSetupActions() {
     writeSetupAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
     connect(writeSetupAction_, &QAction::triggered, this, [this] {
         runOperation([this] {
-            if (setup_) writeWholeSetup(operation_, *setup_);
+            if (!setup_) return;
+            const SetupWriteRequest request{choices_.setupFile,
+                                            {},
+                                            portName(static_cast<unsigned>(settings_.comPort)),
+                                            std::nullopt,
+                                            SoundChoice::ask};
+            const SetupWriteOutcome outcome = writeSetup(operation_, *setup_, request);
+            updateSetupControls();
+            showMessage(outcome.message);
         });
+        updateSetupControls();
     });
+    QAction* log = addAction(showWriteLogText);
+    connect(log, &QAction::triggered, this, [this] { showWriteLog(this); });
     QAction* verify = addAction(verifyWritesText);
     verify->setCheckable(true);
     verify->setChecked(choices_.verifyWrites);
@@ -309,9 +347,11 @@ void ControlDialog::addSetupActions() {
 
 void ControlDialog::updateSetupControls() {
     writeSetupAction_->setEnabled(session_.connected() && setup_.has_value());
-    setWindowTitle(setup_ ? QStringLiteral("%1 - %2").arg(
-                                QFileInfo(QString::fromStdString(choices_.setupFile)).fileName(), baseTitle_)
-                          : baseTitle_);
+    // The title names the setup only while the form shows its values: not over a timer's own.
+    setWindowTitle(setup_ && formHoldsSetup(settings_, *setup_)
+                       ? QStringLiteral("%1 - %2").arg(
+                             QFileInfo(QString::fromStdString(choices_.setupFile)).fileName(), baseTitle_)
+                       : baseTitle_);
 }
 
 void ControlDialog::chooseSetupToOpen() {
@@ -348,6 +388,7 @@ bool ControlDialog::openSetup(const QString& path) {
     if (!setup->soundFile.empty()) settings_.audioFilePath = setup->soundFile;
     showForm(settings_);
     updateModeControls(settings_);
+    draft_ = *setup;
     setup_ = std::move(setup);
     choices_.setupFile = QFileInfo(path).absoluteFilePath().toStdString();
     saveWindowChoices(choices_);
@@ -357,21 +398,7 @@ bool ControlDialog::openSetup(const QString& path) {
 
 bool ControlDialog::saveSetup(const QString& path) {
     if (!readForm(settings_)) return false;
-    TimerSetup setup;
-    setup.settings = settings_;
-    setup.transmitSequenceSet = true;
-    // A sequence the timer would refuse is left out rather than saved.
-    setup.toneSequenceSet =
-        toneSequenceAccepted(parseToneSequenceText(settings_.toneSequenceText, session_.clockHz()));
-    if (setup_) {
-        setup.ringtone = setup_->ringtone;
-        setup.ringtoneBeatsPerMinute = setup_->ringtoneBeatsPerMinute;
-        setup.ringtoneStaccato = setup_->ringtoneStaccato;
-    } else {
-        setup.ringtone = firstLineOf(settings_.ringtoneFilePath);
-        if (!setupRingtoneMelody(setup)) setup.ringtone.clear();
-    }
-    setup.soundFile = settings_.audioFilePath;
+    TimerSetup setup = setupToSave(draft_, settings_);
     if (session_.connected()) {
         setup.timer = setupTimerText(session_.identity());
         setup.saved = QDate::currentDate().toString(Qt::ISODate).toStdString();
@@ -389,6 +416,7 @@ bool ControlDialog::saveSetup(const QString& path) {
     // Held as the file holds it: what it leaves not set is not written.
     std::string error;
     setup_ = parseSetupText(text, directory.toStdString(), settings_, error);
+    if (setup_) draft_ = *setup_;
     if (!setup_) showMessage(cannotReadSetup + QFileInfo(path).fileName().toStdString() + "\n" + error);
     choices_.setupFile = QFileInfo(path).absoluteFilePath().toStdString();
     saveWindowChoices(choices_);
@@ -422,7 +450,8 @@ bool ControlDialog::confirm(std::string_view question) {
 }
 
 void ControlDialog::connectTimer() {
-    ::connectTimer(operation_);
+    if (::connectTimer(operation_) == Connection::connected) takeTimerTables(draft_, settings_);
+    updateSetupControls();
 }
 
 void ControlDialog::accept() {

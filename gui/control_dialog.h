@@ -59,7 +59,8 @@ public:
     // Fills the form, the tone sequence, the step table and the sound file name from a setup
     // file, as if typed; nothing is sent. A refused file is reported and changes nothing.
     bool openSetup(const QString& path);
-    // The form's values with the tone sequence, the step table and the file names.
+    // The form's values with what the operator set: the tables edited, opened or read, the
+    // ringtone and sound of this setup.
     bool saveSetup(const QString& path);
     // The setup last opened or saved, as it was then; nothing before the first.
     const std::optional<TimerSetup>& openedSetup() const { return setup_; }
@@ -118,6 +119,9 @@ private:
     DeviceRoots devices_;
     WindowChoices choices_;
     std::optional<TimerSetup> setup_;
+    // What Save Setup saves beyond the form: the tables set and the ringtone and sound of this
+    // setup, as opened, edited, loaded or read in this run.
+    TimerSetup draft_;
     QString baseTitle_;
     QAction* writeSetupAction_ = nullptr;
     int waitCursorDepth_ = 0;

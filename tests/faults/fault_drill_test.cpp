@@ -409,11 +409,12 @@ TEST(FaultDrill, CtrlCAtEachBlockAndAWrongAcknowledgementInTheCwBlock) {
     // The issue's own example: the wrong "#" comes from byte 20 of every block on, which
     // only the CW block reaches.
     const Operation cwOnly{"write", {"write", "cycleId=3", "cwText=DE PA3XYZ FOX"}, "", -1, 0, false, ""};
-    // Wake, identify and read are bytes 1 to 3; then "W", address, count and the data of the
-    // ringtone (bytes 4 to 134), the configuration (135 to 150) and the CW block (151 to
-    // 185); the apply is byte 186, or 151 when the CW block is left out.
-    const std::string stopped = "tavofoxctl: interrupted; ";
-    const std::string applied = "written and applied: ringtone block at 128, configuration block at 0";
+    // Wake, identify and read are bytes 1 to 3, the setup write's own read byte 4; then "W",
+    // address, count and the data of the ringtone (bytes 5 to 135), the configuration (136
+    // to 151) and the CW block (152 to 186); the apply, which a setup write always sends, is
+    // byte 187, or the byte after the last block begun; the read-back of a whole write 188.
+    const std::string stopped = "tavofoxctl: interrupted; written and applied: ringtone block at 128";
+    const std::string applied = stopped + ", configuration block at 0";
     struct Case {
         const Operation* operation;
         std::string fault;
@@ -423,12 +424,12 @@ TEST(FaultDrill, CtrlCAtEachBlockAndAWrongAcknowledgementInTheCwBlock) {
         int blocksWhole;     // of ringtone, configuration, CW, in this order
     };
     const std::vector<Case> cases{
-        {&write, "", 0, "", 186, 3},
-        {&write, "interrupt@33", 130, stopped + "written, not applied: ringtone block at 128", 134, 1},
-        {&write, "interrupt@134", 130, stopped + "written, not applied: ringtone block at 128", 134, 1},
-        {&write, "interrupt@140", 130, stopped + applied, 151, 2},
-        {&write, "interrupt@160", 130, stopped + applied + ", CW block at 32", 186, 3},
-        {&write, "interrupt@186", 130, stopped + applied + ", CW block at 32", 186, 3},
+        {&write, "", 0, "", 188, 3},
+        {&write, "interrupt@33", 130, stopped, 136, 1},
+        {&write, "interrupt@135", 130, stopped, 136, 1},
+        {&write, "interrupt@140", 130, applied, 152, 2},
+        {&write, "interrupt@160", 130, applied + ", CW block at 32", 188, 3},
+        {&write, "interrupt@187", 130, applied + ", CW block at 32", 188, 3},
         {&cwOnly, "wrong-hash@20", 1, "configuration applied; CW message not written", 55, 0},
     };
     std::vector<Memories> memories(cases.size());
