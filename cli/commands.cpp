@@ -13,7 +13,10 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
+#include <string_view>
 
+#include "cli/console_interrupt.h"
 #include "cli/ringtone_commands.h"
 #include "cli/sound_commands.h"
 #include "cli/transmit_commands.h"
@@ -24,6 +27,7 @@
 #include "core/formats/tone_sequence.h"
 #include "core/formats/utf8_path.h"
 #include "core/link/line_trace.h"
+#include "core/link/link_interrupt.h"
 #include "core/link/port_names.h"
 #include "core/link/port_numbers.h"
 #include "core/link/serial_port.h"
@@ -48,6 +52,8 @@ constexpr const char* cannotTrace = "cannot write the trace to ";
 constexpr const char* verifiedPrefix = "verified: ";
 constexpr const char* notVerifiedFormat = "not verified: the %s is not sent back by the timer";
 constexpr const char* cwNotWritten = "configuration applied; CW message not written";
+constexpr const char* cwNotApplied = "configuration written, not applied; CW message not written";
+constexpr const char* interruptedPrefix = "interrupted; ";
 constexpr const char* passedOverNote = ": the timer's own, passed over: a setup leaves them in the timer";
 // A settings file is a page of text: anything that cannot be read whole within this (a
 // folder, a device that never ends, a read error) is refused before the timer is woken.
@@ -215,9 +221,13 @@ int writeSetupFile(OperationContext& op, std::ostream& err, const WriteInput& in
     return outcome.complete() ? ExitStatus::ok : ExitStatus::failed;
 }
 
+// Checked at the 8 MHz clock, whose frequency limit is the lower one; the timer's own clock
+// is checked again once it is known.
 void checkToneSequence(const std::string& text) {
     if (!toneSequenceAccepted(parseToneSequenceText(text, TimerClock::model684Hz)))
         throw UsageError(ToneSequenceText::tooFewTones);
+    if (const std::string problem = toneSequenceOutOfRange(text, TimerClock::model684Hz); !problem.empty())
+        throw UsageError(problem);
 }
 
 // One timer on one port, reached as the window's Connect reaches it.
@@ -274,15 +284,27 @@ private:
 };
 
 int TimerCommandLine::run(const std::function<int(TimerCommandLine&)>& command, bool verify) {
+    // Ctrl-C from here on stops the command at the next block boundary (LinkInterrupt).
+    LinkInterrupt::clear();
+    InterruptCatcher interrupt(true);
     const int status = command(*this);
+    interrupt.release();
     const auto& written = session_.writtenBlocks();
     const auto at = [&written](std::uint8_t address) {
-        return std::any_of(written.begin(), written.end(),
-                           [address](const WrittenBlock& block) { return block.address == address; });
+        return std::find_if(written.begin(), written.end(),
+                            [address](const WrittenBlock& block) { return block.address == address; });
     };
-    if (status == ExitStatus::failed && at(TimerMemoryMap::configAddress) &&
-        !at(TimerMemoryMap::cwMessageAddress))
-        err_ << cwNotWritten << '\n';
+    if (const auto config = at(TimerMemoryMap::configAddress);
+        status != ExitStatus::ok && config != written.end() &&
+        at(TimerMemoryMap::cwMessageAddress) == written.end())
+        err_ << (static_cast<std::size_t>(config - written.begin()) < session_.appliedBlockCount()
+                     ? cwNotWritten
+                     : cwNotApplied)
+             << '\n';
+    if (LinkInterrupt::requested()) {
+        err_ << programPrefix << interruptedPrefix << reachedTimerReport(session_) << '\n';
+        return interruptedExit;
+    }
     if (!verify || status != ExitStatus::ok) return status;
     const VerifyReport report = verifyWrittenBlocks(session_, written);
     if (report.difference) {
@@ -318,10 +340,10 @@ struct CommandLine {
 // or never end it. A name that names nothing passes, for the reader's own message.
 const CLI::Validator regularFile(
     [](std::string& name) -> std::string {
+        if (readableAsFile(utf8Path(name))) return {};
         std::error_code error;
-        const std::filesystem::file_status status = std::filesystem::status(utf8Path(name), error);
-        if (!std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) return {};
-        return name + " is " + (std::filesystem::is_directory(status) ? "a folder" : "a device or pipe") +
+        return name + " is " +
+               (std::filesystem::is_directory(utf8Path(name), error) ? "a folder" : "a device or pipe") +
                ", not a file";
     },
     "");
@@ -451,6 +473,15 @@ void addPlainTimerCommand(CLI::App& app, CommandLine& line, const PlainTimerComm
     });
 }
 
+// A key given twice on the command line is refused, as a file refuses it: which was meant?
+void refuseRepeatedKeys(const std::vector<std::string>& assignments) {
+    std::set<std::string_view> keys;
+    for (const std::string& text : assignments) {
+        const std::string_view key = std::string_view(text).substr(0, text.find('='));
+        if (!keys.insert(key).second) throw commandLineError(std::string(key) + ": given twice");
+    }
+}
+
 void addWriteCommand(CLI::App& app, CommandLine& line) {
     struct Options {
         std::string fromFile;
@@ -477,6 +508,7 @@ void addWriteCommand(CLI::App& app, CommandLine& line) {
                     "is left out, and stderr says so)");
     addVerify(write, line);
     write->callback([&line, options] {
+        refuseRepeatedKeys(options->assignments);
         auto input = std::make_shared<WriteInput>(
             checkWrite(options->fromFile, options->assignments, options->withSound));
         line.timerJob = [input](TimerCommandLine& t) {

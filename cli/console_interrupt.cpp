@@ -2,12 +2,12 @@
 
 #include <csignal>
 
+#include "core/link/link_interrupt.h"
+
 namespace {
 
-volatile std::sig_atomic_t interruptRequested = 0;
-
 extern "C" void requestInterrupt(int) {
-    interruptRequested = 1;
+    LinkInterrupt::request();
 }
 
 } // namespace
@@ -21,7 +21,6 @@ struct InterruptCatcher::Previous {
 };
 
 InterruptCatcher::InterruptCatcher(bool restartCalls) : previous_(std::make_unique<Previous>()) {
-    interruptRequested = 0;
 #if defined(_WIN32)
     (void)restartCalls;
     previous_->handler = std::signal(SIGINT, requestInterrupt);
@@ -50,5 +49,5 @@ void InterruptCatcher::release() {
 }
 
 bool InterruptCatcher::interrupted() const {
-    return interruptRequested != 0;
+    return LinkInterrupt::requested();
 }

@@ -1,14 +1,17 @@
 #pragma once
 // Ctrl-C while tavofoxctl talks to a timer ends the operation in order instead of the
-// program: a timer left tuning takes the next program's command bytes as trims, and an
-// upload stops after the block on the line, as the window's cancel button stops it.
+// program: it sets the core's LinkInterrupt, so the block on the line is finished, no later
+// block starts, and a timer left tuning still gets its end byte (else it takes the next
+// program's command bytes as trims).
 
 #include <memory>
 
 // The exit status after Ctrl-C, as shells report a program ended by SIGINT.
 inline constexpr int interruptedExit = 130;
 
-// Catches SIGINT while it lives and gives the previous handling back at its end.
+// Catches SIGINT while it lives and gives the previous handling back at its end. The
+// interruption is the core's flag: cleared by the command line at the start of a command,
+// not by a catcher.
 class InterruptCatcher {
 public:
     // A waiting read of the input ends at once unless restartCalls, which lets writes to the

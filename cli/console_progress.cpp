@@ -12,7 +12,6 @@
 #include <unistd.h>
 #endif
 
-#include "cli/console_interrupt.h"
 #include "core/formats/wav_sound.h"
 
 namespace {
@@ -41,7 +40,7 @@ std::string minutesAndSeconds(double seconds) {
 
 class ConsoleProgress : public ProgressHandle {
 public:
-    ConsoleProgress(std::ostream& err, bool drawn) : err_(err), drawn_(drawn), interrupt_(true) {}
+    ConsoleProgress(std::ostream& err, bool drawn) : err_(err), drawn_(drawn) {}
     ~ConsoleProgress() override { close(); }
     ConsoleProgress(const ConsoleProgress&) = delete;
     ConsoleProgress& operator=(const ConsoleProgress&) = delete;
@@ -61,12 +60,10 @@ public:
         draw();
         return previous;
     }
-    void pump(bool) override {
-        if (interrupt_.interrupted()) cancelled_ = true;
-    }
-    bool cancelled() const override { return cancelled_; }
+    // Ctrl-C reaches the upload as the core's interrupt, not as a cancel of the display.
+    void pump(bool) override {}
+    bool cancelled() const override { return false; }
     void close() override {
-        interrupt_.release();
         // The messages that follow start on a clean line, without the "^C" that the terminal
         // may have echoed after the bar.
         if (drawnLength_ > 0)
@@ -106,8 +103,6 @@ private:
     std::ostream& err_;
     bool drawn_;
     std::size_t drawnLength_ = 0;
-    InterruptCatcher interrupt_;
-    bool cancelled_ = false;
     bool started_ = false;
     int lower_ = 0;
     int upper_ = 0;

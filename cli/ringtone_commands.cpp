@@ -30,7 +30,13 @@ public:
     }
     void setControlText(RingtoneField field, const std::string& text) override { shown_[field] = text; }
     void reportFormFailure(RingtoneField, std::string_view message) override { showMessage(message); }
-    void showMessage(std::string_view text) override { panel_.showMessage(text, MessageIcon::Warning); }
+    // The window shows a failed check at the load and again at "Send to TAVO unit"; one
+    // command line says it once.
+    void showMessage(std::string_view text) override {
+        if (text == lastMessage_) return;
+        lastMessage_ = text;
+        panel_.showMessage(text, MessageIcon::Warning);
+    }
     void playPreview(const std::vector<PlayedTone>& tones) override { played = tones; }
 
     std::optional<std::string> typedBeatsPerMinute;
@@ -40,6 +46,7 @@ public:
 private:
     OperatorPanel& panel_;
     std::map<RingtoneField, std::string> shown_;
+    std::string lastMessage_;
 };
 
 void printMelody(std::ostream& out, const RingtoneDialogModel& model) {
@@ -88,6 +95,9 @@ int encodeRingtone(const std::string& path, std::ostream& out, std::ostream& err
     RingtoneDialogModel model(form, "");
     model.loadRingtoneFile(path);
     if (!model.melodyValid) return ExitStatus::failed;
+    // A block that "Send to TAVO unit" would refuse (a default out of its range, a tempo the
+    // timer would play wrong) is not printed as if it were one.
+    if (!model.accept()) return ExitStatus::usage;
     printMelody(out, model);
     return ExitStatus::ok;
 }

@@ -3,6 +3,7 @@ set(TAVOFOX_CORE_SOURCES
   core/decimal.cpp
   core/link/port_names.cpp
   core/link/timer_session.cpp
+  core/link/link_interrupt.cpp
   core/link/line_trace.cpp
   core/link/serial_low_latency.cpp
   core/formats/unit_conversions.cpp

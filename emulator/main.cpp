@@ -43,6 +43,8 @@ constexpr const char* faultKinds = "KIND of --fault is one of:\n"
                                    "  wrong-hash@K  a wrong byte for # from data byte K on\n"
                                    "  mute@K        silent after receiving K bytes\n"
                                    "  drop@K        the line drops after receiving K bytes\n"
+                                   "  interrupt@K   Ctrl-C: SIGINT to the program on the line when\n"
+                                   "                byte K arrives (Linux)\n"
                                    "  flip@A        parameter cell A (0..255) stores every byte\n"
                                    "                written to it with its lowest bit turned\n";
 
@@ -95,6 +97,8 @@ bool addFault(const std::string& kind, EmulatorFaults& faults) {
             faults.silentAfterBytes = *count;
         } else if (name == "drop") {
             faults.dropLineAfterBytes = *count;
+        } else if (name == "interrupt") {
+            faults.interruptAtByte = *count;
         } else if (name == "flip") {
             faults.flipStoredAddress = *count;
         } else {

@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -170,6 +171,8 @@ void PtyRunner::receive(int master, const std::uint8_t* bytes, std::size_t count
             const int dropAfter = emulator_.faults().dropLineAfterBytes;
             dropped = dropAfter >= 0 && emulator_.counters().bytesReceived >= dropAfter;
             if (dropped) closeMaster();
+            // Before the reply, so that the program has taken the signal when it reads it.
+            if (emulator_.counters().bytesReceived == emulator_.faults().interruptAtByte) interruptProgram();
         }
         if (dropped) {
             // Nothing more reaches the program, not even the replies already on their way.
@@ -183,6 +186,25 @@ void PtyRunner::receive(int master, const std::uint8_t* bytes, std::size_t count
         }
     }
     sendDue(master);
+}
+
+void PtyRunner::interruptProgram() const {
+    // Linux names every open descriptor of a process in /proc/PID/fd.
+    std::error_code error;
+    for (std::filesystem::directory_iterator process("/proc", error), end; !error && process != end;
+         process.increment(error)) {
+        const std::string name = process->path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = static_cast<pid_t>(std::atoi(name.c_str()));
+        if (pid == ::getpid()) continue;
+        std::error_code fdError;
+        for (std::filesystem::directory_iterator fd(process->path() / "fd", fdError); !fdError && fd != end;
+             fd.increment(fdError))
+            if (readLink(fd->path().string()) == slavePath_) {
+                ::kill(pid, SIGINT);
+                break;
+            }
+    }
 }
 
 void PtyRunner::sendDue(int master) {

@@ -45,6 +45,9 @@ private:
     void closeMaster() noexcept;
     void wakeServer() noexcept;
     void send(int master, const std::vector<std::uint8_t>& bytes);
+    // The operator's Ctrl-C as the interrupt fault plays it: SIGINT to every other process
+    // that has the line's device open.
+    void interruptProgram() const;
 
     // The timer takes each byte of the program as soon as its last stop bit is in and starts
     // its answer at once; what it sends follows on the line, one byte after the other.

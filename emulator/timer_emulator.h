@@ -21,6 +21,8 @@ struct EmulatorFaults {
     bool hashMissing = false;        // ...missing (true) or a wrong byte (false)
     int silentAfterBytes = -1;       // stops answering after receiving this many bytes
     int dropLineAfterBytes = -1;     // the runner closes the line once this many bytes were received
+    int interruptAtByte = -1;        // the runner sends SIGINT to the program on the line when this
+                                     // byte (counted from 1) arrives, before its reply: Ctrl-C
     int imageBytes = -1;             // sends only this many bytes of the configuration image
     int identityBytes = -1;          // sends only this many of the two identity bytes
     bool confirmWithoutHash = false; // echoes the "G" of an upload but sends no '#' after it

@@ -25,6 +25,7 @@
 
 #include "core/decimal.h"
 #include "core/formats/tone_sequence.h"
+#include "core/link/link_interrupt.h"
 #include "core/link/port_names.h"
 #include "core/link/port_numbers.h"
 #include "core/operations/configuration.h"
@@ -278,6 +279,9 @@ void ControlDialog::showAbout() {
 }
 
 template <typename Operation> void ControlDialog::runOperation(Operation operation) {
+    // A stop asked for (the progress display's Escape, button or close box) holds for the
+    // operation it was asked in only.
+    LinkInterrupt::clear();
     try {
         operation();
     } catch (const CSerialException& e) {
@@ -570,6 +574,7 @@ void ControlDialog::updateModeControls(const TimerSettings& settings) {
 std::optional<std::string> ControlDialog::editToneSequence(const std::string& text) {
     ToneSequenceDialog editor(this);
     editor.setText(QString::fromStdString(text));
+    editor.setClockHz(session_.clockHz());
     if (editor.exec() != QDialog::Accepted) return std::nullopt;
     return editor.text().toStdString();
 }

@@ -38,5 +38,11 @@ void ToneSequenceDialog::accept() {
         ui_->sequenceEdit->selectAll();
         return;
     }
+    if (const std::string problem = toneSequenceOutOfRange(text().toStdString(), clockHz_);
+        !problem.empty()) {
+        showMessageBox(this, QString::fromStdString(problem));
+        ui_->sequenceEdit->setFocus();
+        return;
+    }
     QDialog::accept();
 }

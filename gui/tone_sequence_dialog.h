@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <QString>
 
+#include "core/timer_settings.h"
+
 namespace Ui {
 class ToneSequenceDialog;
 }
@@ -21,9 +23,14 @@ public:
     void setText(const QString& text);
     QString text() const;
 
-    // Closes with OK only when the text is within its length.
+    // The clock of the timer the sequence is for: it sets the highest frequency.
+    void setClockHz(int clockHz) { clockHz_ = clockHz; }
+
+    // Closes with OK only when the text is within its length and every tone within what the
+    // timer plays.
     void accept() override;
 
 private:
+    int clockHz_ = TimerClock::model684Hz;
     std::unique_ptr<Ui::ToneSequenceDialog> ui_;
 };

@@ -167,6 +167,12 @@ std::int64_t ringtoneWholeNoteMs(const RingtoneDefaults& defaults) {
     return std::int64_t{defaults.duration} * 60000 / defaults.beatsPerMinute;
 }
 
+int ringtoneSlowestTempo(int duration) {
+    // duration x 60000 / tempo, truncated, stays below 8192 exactly when the tempo is above
+    // duration x 60000 / 8192.
+    return static_cast<int>(std::int64_t{duration} * 60000 / (ringtoneLongestWholeNoteMs + 1) + 1);
+}
+
 RingtoneEncoding encodeRingtone(std::string_view noteText, const RingtoneDefaults& defaults, bool staccato) {
     RingtoneEncoding result;
     if (!ringtoneHasTempo(defaults)) {

@@ -57,6 +57,10 @@ bool ringtoneHasTempo(const RingtoneDefaults& defaults);
 // Length of a whole note in milliseconds: duration x 60000 / beats per minute, truncated.
 // Zero without a tempo.
 std::int64_t ringtoneWholeNoteMs(const RingtoneDefaults& defaults);
+// The block holds the whole note in 13 bits: a longer one plays that many times too fast.
+inline constexpr std::int64_t ringtoneLongestWholeNoteMs = 8191;
+// The slowest tempo at which a whole note of the default duration fits the block.
+int ringtoneSlowestTempo(int duration);
 
 enum class RingtoneEncodingEnd {
     complete,

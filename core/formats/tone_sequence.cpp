@@ -45,6 +45,28 @@ ParsedToneSequence parseToneSequenceText(std::string_view text, int clockHz) {
     return sequence;
 }
 
+int toneSequenceHighestHz(int clockHz) {
+    int hz = unitsToHz(0xFFFF, clockHz) + 1;
+    while (hz > 0 && hzToUnits(hz, clockHz) > 0xFFFF)
+        --hz;
+    return hz;
+}
+
+std::string toneSequenceOutOfRange(std::string_view text, int clockHz) {
+    const std::vector<std::string_view> tokens = splitAtCommas(text);
+    for (std::size_t t = 0; t + 1 < tokens.size() && t / 2 < toneSequenceEntries; t += 2) {
+        const int hz = leadingInteger(tokens[t]);
+        const int duration = leadingInteger(tokens[t + 1]);
+        const std::string tone = "Tone " + std::to_string(t / 2 + 1) + ": ";
+        if (duration < 0 || duration > toneSequenceLongestDuration)
+            return tone + "the timer keeps a duration of 0 to 255, not " + std::to_string(duration);
+        if (const int highest = toneSequenceHighestHz(clockHz); hz < 0 || hz > highest)
+            return tone + "the timer plays 0 to " + std::to_string(highest) + " Hz, not " +
+                   std::to_string(hz);
+    }
+    return {};
+}
+
 ToneSequenceBlock packToneSequence(const ParsedToneSequence& sequence) {
     ToneSequenceBlock block{};
     for (int k = 0; k < toneSequenceEntries; ++k) {

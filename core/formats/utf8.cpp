@@ -69,3 +69,9 @@ std::string utf8Name(const std::filesystem::path& path) {
     const std::u8string name = path.generic_u8string();
     return std::string(name.begin(), name.end());
 }
+
+bool readableAsFile(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    return !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
+}

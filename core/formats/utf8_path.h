@@ -12,3 +12,7 @@ std::filesystem::path utf8Path(std::string_view utf8);
 // The other way: a path as UTF-8 text, its separators forward slashes (which Windows takes
 // too), so that names written into files read the same on both systems.
 std::string utf8Name(const std::filesystem::path& path);
+// A file to read must be one: the open of a FIFO without a writer, or the read of a device,
+// would not end. False for a folder, FIFO, device or socket; true for a regular file and for
+// a path that names nothing, whose open then fails in the reader's own words.
+bool readableAsFile(const std::filesystem::path& path);

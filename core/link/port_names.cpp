@@ -50,10 +50,12 @@ std::optional<PortChoice> parsePortChoice(std::string_view text, std::string& pr
         problem = "no such device: " + std::string(text);
         return std::nullopt;
     }
-    if (std::filesystem::is_regular_file(status) || std::filesystem::is_directory(status)) {
-        problem = std::string(text) + " is a " +
-                  (std::filesystem::is_directory(status) ? "folder" : "regular file") +
-                  ", not a serial device";
+    // A serial line is a character device; a pipe, socket, file or folder never is.
+    if (!std::filesystem::is_character_file(status)) {
+        const char* kind = std::filesystem::is_directory(status)      ? "a folder"
+                           : std::filesystem::is_regular_file(status) ? "a regular file"
+                                                                      : "a pipe or socket";
+        problem = std::string(text) + " is " + kind + ", not a serial device";
         return std::nullopt;
     }
     return PortChoice{0, std::string(text)};

@@ -21,6 +21,6 @@ struct PortChoice {
     std::string devicePath;
 };
 // The port that text names, or nothing with problem saying why. A path is refused here when
-// it names nothing, a regular file or a folder, so that no open is tried on it; Windows
-// device paths (\\.\COM12) are left to their open.
+// it names nothing or no character device (a regular file, a folder, a FIFO), so that no
+// open is tried on it; Windows device paths (\\.\COM12) are left to their open.
 std::optional<PortChoice> parsePortChoice(std::string_view text, std::string& problem);

@@ -2,12 +2,14 @@
 
 #include "core/link/timer_session.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string_view>
 
 #include "core/link/line_trace.h"
+#include "core/link/link_interrupt.h"
 #include "core/link/timer_command.h"
 #include "core/operator_panel.h"
 #include "core/settings_view.h"
@@ -77,6 +79,21 @@ std::string TimerIdentity::text() const {
 TimerSession::TimerSession(OperatorPanel& panel, SettingsView& view, TimerSettings& settings)
     : panel_(panel), view_(view), settings_(settings) {}
 
+namespace {
+
+// The system's word for a port that another program has open.
+bool heldByAnotherProgram(const CSerialException& e) {
+#if defined(_WIN32)
+    constexpr std::uint32_t accessDenied = 5;      // ERROR_ACCESS_DENIED: a COM port open elsewhere
+    constexpr std::uint32_t sharingViolation = 32; // ERROR_SHARING_VIOLATION
+    return e.errorCode == accessDenied || e.errorCode == sharingViolation;
+#else
+    return e.errorCode == EBUSY;
+#endif
+}
+
+} // namespace
+
 bool TimerSession::wakeTimer() {
     std::optional<WaitCursor> waitCursor;
     try {
@@ -119,10 +136,14 @@ bool TimerSession::wakeTimer() {
         }
         panel_.showMessage(TimerSessionText::noCommunication);
         waitCursor.reset();
-    } catch (const CSerialException&) {
-        // Most often the open: the port is absent or another program holds it.
+    } catch (const CSerialException& e) {
         waitCursor.reset();
-        panel_.showMessage(TimerSessionText::portInUse);
+        if (heldByAnotherProgram(e))
+            panel_.showMessage(TimerSessionText::portInUse);
+        else
+            panel_.showMessage(
+                (port_.IsOpen() ? TimerSessionText::lineFailedInWake : TimerSessionText::portCannotOpen) +
+                e.message());
     }
     port_.Close();
     connected_ = false;
@@ -146,8 +167,15 @@ bool TimerSession::echoCommand(std::uint8_t command) {
     if (!connected_ && !wakeTimer()) return false;
     if (send(&command, 1) != 1) return false;
     // The timer may send other bytes before the echo; they mean nothing here.
-    return awaitByte([this](std::uint8_t* b) { return receive(b, 1); },
-                     [command](std::uint8_t reply) { return reply == command; });
+    const bool echoed = awaitByte([this](std::uint8_t* b) { return receive(b, 1); },
+                                  [command](std::uint8_t reply) { return reply == command; });
+    // Only an echoed apply has reached the timer as one: "applied" is said of nothing else.
+    if (echoed && command == TimerCommand::apply) appliedBlockCount_ = writtenBlocks_.size();
+    return echoed;
+}
+
+bool TimerSession::interrupted() const {
+    return LinkInterrupt::requested();
 }
 
 bool TimerSession::identifyTimer() {
@@ -175,14 +203,16 @@ bool TimerSession::sendAddress24(std::uint32_t address) {
 }
 
 bool TimerSession::writeBlock(std::uint8_t address, std::uint8_t count, std::span<const std::uint8_t> data) {
-    // Never send bytes from beyond the caller's data.
-    if (data.size() < count) return false;
+    // Never send bytes from beyond the caller's data; no block starts once the operator has
+    // asked to stop.
+    if (data.size() < count || interrupted()) return false;
     if (!echoCommand(TimerCommand::writeMemory) || !echoCommand(address) || !echoCommand(count)) return false;
     // A byte that did not go out, or whose "#" never came, may be missing from the timer's
     // memory, so the block fails; but the rest of it still goes out. The timer counts the
     // block's bytes, and only at the end of the count does it take commands again: stopping
     // here would leave it in the data phase, taking the next command (the apply that follows
     // a configuration write) as a data byte.
+    // A wrong reply fails the block the same way: the timer still counts the bytes.
     // Once a "#" has not come, the block has failed and the timer has most likely stopped
     // answering: the rest of the block goes out with a short wait each, which a timer that
     // still writes answers within, so that a mute timer costs seconds rather than a second
@@ -206,10 +236,7 @@ bool TimerSession::writeBlock(std::uint8_t address, std::uint8_t count, std::spa
             complete = false;
             continue;
         }
-        if (reply != TimerCommand::acknowledge) {
-            if (usual) port_.SetTimeouts(*usual);
-            return false;
-        }
+        if (reply != TimerCommand::acknowledge) complete = false;
     }
     if (usual) port_.SetTimeouts(*usual);
     if (complete) writtenBlocks_.push_back({address, {data.begin(), data.begin() + count}});
@@ -218,7 +245,7 @@ bool TimerSession::writeBlock(std::uint8_t address, std::uint8_t count, std::spa
 
 bool TimerSession::uploadBlock(std::uint32_t address, std::uint8_t count,
                                std::span<const std::uint8_t> data) {
-    if (data.size() < count) return false;
+    if (data.size() < count || interrupted()) return false;
     if (!echoCommand(TimerCommand::upload) || !echoCommand(count) || !sendAddress24(address)) return false;
     // The data go out in one write without echoes; the checksum alone vouches for them.
     if (send(data.data(), count) < count) return false;
@@ -233,7 +260,9 @@ bool TimerSession::uploadBlock(std::uint32_t address, std::uint8_t count,
     }
     if (!echoCommand(TimerCommand::confirmUpload)) return false;
     std::uint8_t reply = 0;
-    return receive(&reply, 1) == 1 && reply == TimerCommand::acknowledge;
+    if (receive(&reply, 1) != 1 || reply != TimerCommand::acknowledge) return false;
+    ++uploadedBlockCount_;
+    return true;
 }
 
 void TimerSession::resetTimer() {

@@ -44,7 +44,11 @@ inline constexpr int supportedFirmwareMajor = 2;
 // What the link shows the operator.
 namespace TimerSessionText {
 inline constexpr const char* noCommunication = "No Communication with DEVICE possible";
+// Only for a port that another program holds; any other failure of the wake names itself,
+// followed by the system's text.
 inline constexpr const char* portInUse = "De serieele poort is al in gebruik";
+inline constexpr const char* portCannotOpen = "The serial port cannot be opened: ";
+inline constexpr const char* lineFailedInWake = "The serial line failed while the timer was woken: ";
 inline constexpr const char* versionMismatch = "WARNING: PIC and PC have incompatible version nrs";
 inline constexpr const char* testModeEnabled =
     "     ***** Test Mode Enabled *****\nYou need to RESET the Timer to end this";
@@ -87,6 +91,12 @@ public:
 
     // Every block whose write succeeded in this session, in order.
     const std::vector<WrittenBlock>& writtenBlocks() const { return writtenBlocks_; }
+    // How many of writtenBlocks() came before the last apply that the timer echoed.
+    std::size_t appliedBlockCount() const { return appliedBlockCount_; }
+    // Sample blocks the timer confirmed in this session.
+    std::size_t uploadedBlockCount() const { return uploadedBlockCount_; }
+    // The operator asked to stop (LinkInterrupt): no block starts any more.
+    bool interrupted() const;
 
     bool connected() const { return connected_; }
     int clockHz() const { return clockHz_; }
@@ -104,6 +114,8 @@ private:
     LineObserver* observer_ = nullptr;
     std::string devicePath_;
     std::vector<WrittenBlock> writtenBlocks_;
+    std::size_t appliedBlockCount_ = 0;
+    std::size_t uploadedBlockCount_ = 0;
     OperatorPanel& panel_;
     SettingsView& view_;
     TimerSettings& settings_;

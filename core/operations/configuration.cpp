@@ -39,12 +39,13 @@ bool writeConfiguration(OperationContext& op) {
     WaitCursor wait(op.panel);
     const ConfigBlock block = encodeConfigBlock(op.settings, op.session.clockHz());
     if (!op.session.writeBlock(TimerMemoryMap::configAddress, TimerMemoryMap::configLength, block)) {
-        op.panel.showMessage(ConfigurationText::writeFailed);
+        reportBlockFailure(op, ConfigurationText::writeFailed);
         return false;
     }
     // Neither the CW message nor the apply command stops the sequence: the configuration
-    // block is in the timer already and should take effect.
-    const bool cwWritten = downloadCwMessage(op);
+    // block is in the timer already and should take effect. A stop asked for now leaves
+    // out the CW block, not the apply.
+    const bool cwWritten = !op.session.interrupted() && downloadCwMessage(op);
     op.session.echoCommand(TimerCommand::apply);
     op.panel.sleepMs(applyWaitMs);
     op.panel.playInformationSound();
@@ -63,10 +64,14 @@ bool downloadCwMessage(OperationContext& op) {
     }
     const CwMessageBlock block = encodeCwMessage(text);
     if (!op.session.writeBlock(TimerMemoryMap::cwMessageAddress, TimerMemoryMap::cwMessageLength, block)) {
-        op.panel.showMessage(CwMessageText::writeFailed);
+        reportBlockFailure(op, CwMessageText::writeFailed);
         return false;
     }
     return true;
+}
+
+void reportBlockFailure(OperationContext& op, std::string_view message) {
+    if (!op.session.interrupted()) op.panel.showMessage(message);
 }
 
 namespace {
@@ -90,6 +95,20 @@ void addName(std::string& list, const std::string& name) {
 }
 
 } // namespace
+
+std::string reachedTimerReport(const TimerSession& session) {
+    const std::vector<WrittenBlock>& blocks = session.writtenBlocks();
+    std::string applied, notApplied;
+    for (std::size_t i = 0; i < blocks.size(); ++i)
+        addName(i < session.appliedBlockCount() ? applied : notApplied, blockName(blocks[i].address));
+    std::string report;
+    const auto add = [&report](const std::string& part) { report += (report.empty() ? "" : "; ") + part; };
+    if (!applied.empty()) add("written and applied: " + applied);
+    if (!notApplied.empty()) add("written, not applied: " + notApplied);
+    if (const std::size_t uploaded = session.uploadedBlockCount(); uploaded > 0)
+        add(std::to_string(uploaded) + " sample blocks uploaded");
+    return report.empty() ? "nothing written" : report;
+}
 
 VerifyReport verifyWrittenBlocks(TimerSession& session, std::span<const WrittenBlock> blocks) {
     VerifyReport report;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "core/link/timer_session.h"
 #include "core/operations/operation.h"
@@ -37,6 +38,14 @@ bool writeConfiguration(OperationContext& op);
 // Writes cwText as the CW block. An empty or too long text is reported and skipped: that
 // is no failure of the write.
 bool downloadCwMessage(OperationContext& op);
+// A block's failure message, unless the block was not started because the operator asked to
+// stop: the front end then says what reached the timer.
+void reportBlockFailure(OperationContext& op, std::string_view message);
+// What reached the timer, for a stop the operator asked for: "written and applied:
+// configuration block at 0, CW block at 32; written, not applied: ringtone block at 128;
+// 40 sample blocks uploaded", or "nothing written".
+std::string reachedTimerReport(const TimerSession& session);
+
 // What a read-back found: the first difference in the form's words with its cell, as "verify
 // failed: Cycle ID of transmitter: written 3, the timer holds 4 (cell 4)", or nothing; the
 // blocks compared ("configuration block at 0, CW block at 32"), and those beyond the image.

@@ -1,6 +1,7 @@
 #include "core/operations/ringtone_dialog_model.h"
 
 #include <array>
+#include <cstdio>
 #include <fstream>
 #include <optional>
 
@@ -20,6 +21,7 @@ enum class LineRead { cannotOpen, cannotRead, read };
 // The first line of the file without its line end, or as much of it as shows that it is
 // too long: a file without line ends is not read whole into memory.
 LineRead readFirstLine(const std::string& path, std::string& line) {
+    if (!readableAsFile(utf8Path(path))) return LineRead::cannotOpen;
     std::ifstream file(utf8Path(path), std::ios::binary);
     if (!file) return LineRead::cannotOpen;
     line.clear();
@@ -112,6 +114,15 @@ bool RingtoneDialogModel::readForm() {
         if (const std::optional<IntRange> range = ringtoneFieldRange(field);
             range && (*value < range->min || *value > range->max)) {
             form_.reportFormFailure(field, formatRangeMessage(range->min, range->max));
+            return false;
+        }
+        // The duration has passed its check: the tempo must give a whole note the block holds.
+        if (field == RingtoneField::beatsPerMinute &&
+            ringtoneWholeNoteMs(defaults()) > ringtoneLongestWholeNoteMs) {
+            char message[160];
+            std::snprintf(message, sizeof message, RingtoneText::tempoTooSlow, defaultDuration,
+                          ringtoneSlowestTempo(defaultDuration));
+            form_.reportFormFailure(field, message);
             return false;
         }
     }

@@ -21,6 +21,10 @@ inline constexpr const char* parserError = "Error in Ringtone parser\n";
 inline constexpr const char* octaveNotSupported = "Octave 8 (notes > 3000 Hz)\nis not supported";
 inline constexpr const char* truncated = "Melody truncated, Does not fit in EEPROM storage";
 inline constexpr const char* notImplemented = "Not implemented in this version";
+// The default duration, then the slowest tempo it allows.
+inline constexpr const char* tempoTooSlow =
+    "With Duration %d the slowest tempo the timer plays is %d Beats/Min: it keeps a whole note of at most "
+    "8191 ms.";
 } // namespace RingtoneText
 
 // The first line of a ringtone file must be shorter than this.

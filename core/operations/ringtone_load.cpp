@@ -21,7 +21,7 @@ Outcome loadRingtone(OperationContext& op) {
     WaitCursor wait(op.panel);
     if (!op.session.writeBlock(TimerMemoryMap::ringtoneAddress, TimerMemoryMap::ringtoneLength,
                                choice->melody)) {
-        op.panel.showMessage(RingtoneLoadText::writeFailed);
+        reportBlockFailure(op, RingtoneLoadText::writeFailed);
         return Outcome::failed;
     }
     return writeConfiguration(op) ? Outcome::done : Outcome::failed;

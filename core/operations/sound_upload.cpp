@@ -10,6 +10,7 @@
 #include "core/formats/timer_memory_map.h"
 #include "core/formats/utf8_path.h"
 #include "core/formats/wav_sound.h"
+#include "core/link/link_interrupt.h"
 #include "core/link/timer_command.h"
 #include "core/link/timer_session.h"
 #include "core/operator_panel.h"
@@ -25,6 +26,7 @@ constexpr std::size_t soundFileReadLimit = std::size_t{64} << 20;
 } // namespace
 
 std::optional<std::vector<std::uint8_t>> readSoundFile(const std::string& path) {
+    if (!readableAsFile(utf8Path(path))) return std::nullopt;
     std::ifstream file(utf8Path(path), std::ios::binary);
     if (!file) return std::nullopt;
     std::vector<std::uint8_t> content;
@@ -50,10 +52,12 @@ Outcome uploadSoundSample(OperationContext& op, std::span<const std::uint8_t> sa
         if (progress) {
             progress->setPosition(static_cast<int>(offset));
             progress->pump(true);
-            // The blocks sent so far stay in the timer; its length field still names the
-            // sample it had, so nothing else is written.
-            if (progress->cancelled()) return Outcome::cancelled;
+            // The display's cancel (Escape, its button or close box) is the operator's stop.
+            if (progress->cancelled()) LinkInterrupt::request();
         }
+        // The blocks sent so far stay in the timer; its length field still names the sample
+        // it had, so nothing else is written.
+        if (op.session.interrupted()) return Outcome::cancelled;
         std::array<std::uint8_t, SoundFormat::blockSize> block{};
         if (offset < samples.size())
             std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(offset),
@@ -95,21 +99,24 @@ Outcome downloadSoundFile(OperationContext& op, const std::string& path) {
     if (sample->truncated) op.panel.showMessage(SoundSampleText::truncated);
 
     const Outcome upload = uploadSoundSample(op, sample->bytes, sample->count);
-    if (upload == Outcome::cancelled) {
-        op.panel.showMessage(SoundSampleText::downloadCancelled);
-        return Outcome::cancelled;
-    }
     // The timer plays as many samples as its length field names: a length it did not take,
     // or an apply it did not echo, leaves a sample it may not play as uploaded.
-    const std::array<std::uint8_t, 3> length = soundLengthBytes(sample->count);
-    if (upload == Outcome::failed ||
-        !op.session.writeBlock(TimerMemoryMap::soundLengthAddress, TimerMemoryMap::soundLengthLength,
-                               length) ||
-        !op.session.echoCommand(TimerCommand::apply)) {
+    const auto failed = [&op] {
         op.panel.playErrorSound();
         op.panel.showMessage(SoundSampleText::downloadFailed);
         return Outcome::failed;
+    };
+    if (upload == Outcome::failed) return failed();
+    // The length and its apply are one step: a stop asked for before the length leaves both
+    // out, one asked for during its write leaves out neither.
+    const std::array<std::uint8_t, 3> length = soundLengthBytes(sample->count);
+    if (upload == Outcome::cancelled || !op.session.writeBlock(TimerMemoryMap::soundLengthAddress,
+                                                               TimerMemoryMap::soundLengthLength, length)) {
+        if (!op.session.interrupted()) return failed();
+        op.panel.showMessage(SoundSampleText::downloadCancelled);
+        return Outcome::cancelled;
     }
+    if (!op.session.echoCommand(TimerCommand::apply)) return failed();
     op.settings.tableLength = static_cast<int>(sample->count);
     op.view.showForm(op.settings);
     return Outcome::done;

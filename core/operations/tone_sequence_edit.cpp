@@ -19,6 +19,11 @@ Outcome editToneSequence(OperationContext& op) {
         op.panel.showMessage(ToneSequenceText::tooFewTones);
         return Outcome::failed;
     }
+    // The block would hold the low bits of a number beyond its field: another tone than typed.
+    if (const std::string problem = toneSequenceOutOfRange(*typed, op.session.clockHz()); !problem.empty()) {
+        op.panel.showMessage(problem);
+        return Outcome::failed;
+    }
 
     WaitCursor wait(op.panel);
     const ToneSequenceBlock block = packToneSequence(sequence);
@@ -39,6 +44,6 @@ bool toneSequenceAccepted(const ParsedToneSequence& sequence) {
 bool writeToneSequenceBlock(OperationContext& op, const ToneSequenceBlock& block) {
     if (op.session.writeBlock(TimerMemoryMap::toneSequenceAddress, TimerMemoryMap::toneSequenceLength, block))
         return true;
-    op.panel.showMessage(ToneSequenceText::writeFailed);
+    reportBlockFailure(op, ToneSequenceText::writeFailed);
     return false;
 }

@@ -32,6 +32,6 @@ bool writeTransmitSequenceBlock(OperationContext& op, const TransmitSequence& ta
     if (op.session.writeBlock(TimerMemoryMap::transmitSequenceAddress, TimerMemoryMap::transmitSequenceLength,
                               table))
         return true;
-    op.panel.showMessage(TransmitSequenceText::writeFailed);
+    reportBlockFailure(op, TransmitSequenceText::writeFailed);
     return false;
 }

@@ -151,7 +151,7 @@ Result writeBlocks(OperationContext& op, const TimerSetup& setup, const SetupWri
         if (result.result != SetupWriteResult::verified) return;
         if (address < TimerMemoryMap::imageLength && holds(*before, address, block)) return;
         if (session.writeBlock(address, static_cast<std::uint8_t>(block.size()), block)) return;
-        op.panel.showMessage(failure);
+        reportBlockFailure(op, failure);
         result = {SetupWriteResult::blockFailed, failure, {}, {}};
     };
     if (blocks.steps)
@@ -165,13 +165,13 @@ Result writeBlocks(OperationContext& op, const TimerSetup& setup, const SetupWri
     // The CW text goes with its configuration block, as the configuration write sends them.
     if (!configHeld && result.result == SetupWriteResult::verified &&
         !session.writeBlock(TimerMemoryMap::configAddress, TimerMemoryMap::configLength, blocks.config)) {
-        op.panel.showMessage(ConfigurationText::writeFailed);
+        reportBlockFailure(op, ConfigurationText::writeFailed);
         result = {SetupWriteResult::blockFailed, ConfigurationText::writeFailed, {}, {}};
     }
     intended.push_back(blockOf(TimerMemoryMap::configAddress, blocks.config));
     if (!configHeld && result.result == SetupWriteResult::verified &&
         !session.writeBlock(TimerMemoryMap::cwMessageAddress, TimerMemoryMap::cwMessageLength, blocks.cw)) {
-        op.panel.showMessage(CwMessageText::writeFailed);
+        reportBlockFailure(op, CwMessageText::writeFailed);
         result = {SetupWriteResult::blockFailed, CwMessageText::writeFailed, {}, {}};
     }
     intended.push_back(blockOf(TimerMemoryMap::cwMessageAddress, blocks.cw));

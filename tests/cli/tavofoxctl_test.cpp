@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -266,7 +267,7 @@ TEST_F(TavofoxctlTest, IdentifyTestModeAndReset) {
 
     run = tavofoxctl({"--port", "99", "identify"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "De serieele poort is al in gebruik\n");
+    EXPECT_EQ(run.err, "The serial port cannot be opened: " + CSerialException(ENOENT).message() + "\n");
 }
 
 // The trace holds the wake and the identify exchange byte by byte; --verify reads back what
@@ -398,7 +399,20 @@ TEST_F(TavofoxctlTest, SpellingsOfOneCommandLineRunAlike) {
 TEST_F(TavofoxctlTest, RefusalsNameWhatTheyRefuseAndSendNothing) {
     const std::string empty = timer.home.path() + "/empty.rtt";
     std::ofstream{empty};
+    const std::string tooFast = timer.home.path() + "/fast.rtt";
+    std::ofstream(tooFast) << "fast:d=4,o=5,b=700:8a,4a\n";
+    const std::string example = std::string(TAVOFOX_TEST_DATA) + "/ringtone/worked_example_crlf.rtt";
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        // Values the timer would play wrong: a whole note of 4 x 60000 / 29 = 8275 ms keeps
+        // 83 ms in its 13 bits; 30 Beats/Min (8000 ms) is the slowest a quarter allows.
+        {{"ringtone", "send", example, "--bpm", "29"},
+         "With Duration 4 the slowest tempo the timer plays is 30 Beats/Min: it keeps a whole note of at "
+         "most "
+         "8191 ms.\n"},
+        {{"ringtone", "encode", tooFast}, "Please enter an integer between 25 and 600.\n"},
+        {{"tone-sequence", "800,256,1200,10"}, "Tone 1: the timer keeps a duration of 0 to 255, not 256\n"},
+        {{"tone-sequence", "800,10,99999,10"}, "Tone 2: the timer plays 0 to 7833 Hz, not 99999\n"},
+        {{"tone-sequence", "-800,10,1200,10"}, "Tone 1: the timer plays 0 to 7833 Hz, not -800\n"},
         {{"write", "cycleId=11"}, "cycleId: Please enter an integer between 1 and 10.\n"},
         {{"tone-sequence", "800,10"}, "Less than two tones in sequence!!\n"},
         {{"transmit-sequence", "2000:cw-message", "60:single-tone"},
@@ -420,17 +434,60 @@ TEST_F(TavofoxctlTest, RefusalsNameWhatTheyRefuseAndSendNothing) {
     EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().bytesReceived; }), 0);
 }
 
-// A timer that falls silent within the CW block: the configuration before it was applied,
-// and the last line says so.
-TEST_F(TavofoxctlTest, ConfigurationAppliedWithoutItsCwMessageIsSaidLast) {
-    // Wake, identify and read take 3 bytes, the configuration block 16.
-    timer.with([](TimerEmulator& e) { e.faults().silentAfterBytes = 25; });
-    const CtlResult run = tavofoxctl({"--port", port(), "write", "cycleId=3", "cwText=MOE"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(
-        run.err.ends_with("Error in downloading CW Message\nconfiguration applied; CW message not written\n"))
-        << run.err;
-    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.parameterMemory()[4]; }), 2); // cycle ID 3
+// CLI11 checks the options; its refusals come in the program's words, before the port.
+TEST_F(TavofoxctlTest, CommandLineRefusalsAreInTheProgramsWords) {
+    const std::string folder = timer.home.path();
+    const std::string file = folder + "/fox.txt";
+    std::ofstream(file) << "cycleId=2\n";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"--port", port(), "write", "--from", file, "--from", file}, "tavofoxctl: --from: given twice\n"},
+        {{"--port", port(), "write", "cycleId=2", "cycleId=3"}, "tavofoxctl: cycleId: given twice\n"},
+        {{"sound", "check", file, "--memory", "48"},
+         "tavofoxctl: --memory: takes 0, 32, 64 or 128, not 48\n"},
+        {{"ringtone", "wav", file, file + ".wav", "--rate", "8000"},
+         "tavofoxctl: --rate: takes 16000 to 192000, not 8000\n"},
+        {{"--port", folder, "identify"},
+         "tavofoxctl: --port: " + folder + " is a folder, not a serial device\n"},
+        {{"--port", file, "identify"},
+         "tavofoxctl: --port: " + file + " is a regular file, not a serial device\n"},
+        {{"--port", port(), "write", "--from", "/dev/zero"},
+         "tavofoxctl: --from: /dev/zero is a device or pipe, not a file\n"},
+        {{"--port", port(), "tune", "--verify"},
+         "tavofoxctl: --verify needs --write. Run tavofoxctl tune --help\n"},
+    };
+    for (const auto& [args, message] : cases) {
+        const CtlResult run = tavofoxctl(args);
+        EXPECT_EQ(run.status, 2) << message;
+        EXPECT_EQ(run.err, message);
+    }
+    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().bytesReceived; }), 0);
+}
+
+// A timer that fails within the CW block: the last line says whether the configuration
+// before it was applied, which only an echoed apply tells. A wrong acknowledgement still
+// finishes the block, so the apply is taken as a command, not stored as text.
+TEST_F(TavofoxctlTest, ConfigurationBeforeAFailedCwBlockIsAppliedOnlyWhenTheTimerSaysSo) {
+    // Wake, identify and read take 3 bytes, the configuration block 16; the wrong "#" comes
+    // from byte 20 of every block on, which only the CW block reaches.
+    const std::vector<std::pair<void (*)(TimerEmulator&), std::string>> cases{
+        {[](TimerEmulator& e) { e.faults().silentAfterBytes = 25; },
+         "configuration written, not applied; CW message not written\n"},
+        {[](TimerEmulator& e) { e.faults().hashFaultAfterByte = 20; },
+         "configuration applied; CW message not written\n"},
+    };
+    for (const auto& [fault, lastLine] : cases) {
+        timer.with([fault](TimerEmulator& e) {
+            e.reset();
+            e.faults() = EmulatorFaults{};
+            fault(e);
+        });
+        const CtlResult run = tavofoxctl({"--port", port(), "write", "cycleId=3", "cwText=DE PA3XYZ FOX"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(run.err.ends_with("Error in downloading CW Message\n" + lastLine)) << run.err;
+        const auto memory = timer.with([](TimerEmulator& e) { return e.parameterMemory(); });
+        EXPECT_EQ(memory[4], 2); // cycle ID 3
+        EXPECT_EQ(std::count(memory.begin() + 32, memory.begin() + 64, '@'), 0);
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -186,6 +187,7 @@ bool sameOutside(const Bytes& a, const Bytes& b, int from, int length) {
 struct Memories {
     Bytes parameter;
     Bytes samples;
+    Bytes received; // every byte the timer received, in order
 };
 
 Cell runCell(const Operation& op, const Fault& fault, int port, const fs::path& root, Memories& after) {
@@ -197,7 +199,9 @@ Cell runCell(const Operation& op, const Fault& fault, int port, const fs::path& 
     writeFile(eeprom.string() + ".samples", Bytes(sampleMemorySize, static_cast<char>(0xFF)));
     writeFile(dir / "in.txt", Bytes(op.input.begin(), op.input.end()));
 
-    std::vector<std::string> emulatorArgs{"--port", std::to_string(port), "--eeprom", eeprom.string()};
+    std::vector<std::string> emulatorArgs{"--port",     std::to_string(port),
+                                          "--eeprom",   eeprom.string(),
+                                          "--received", (dir / "received.bin").string()};
     if (!fault.name.empty()) emulatorArgs.insert(emulatorArgs.end(), {"--fault", fault.name});
     const pid_t emulator = spawn(binPath("tavofox-emulator"), emulatorArgs, dir / "config", "/dev/null",
                                  dir / "emulator.out", dir / "emulator.err");
@@ -228,6 +232,7 @@ Cell runCell(const Operation& op, const Fault& fault, int port, const fs::path& 
     cell.err = text(dir / "err.txt");
     after.parameter = readFile(eeprom);
     after.samples = readFile(eeprom.string() + ".samples");
+    after.received = readFile(dir / "received.bin");
     return cell;
 }
 
@@ -386,6 +391,88 @@ TEST(FaultDrill, EveryCommandAgainstEveryFault) {
         table << '\n';
     }
     std::printf("%s\n%zu cells in %.0f s\n", table.str().c_str(), cellCount, total);
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+}
+
+// A whole setup written with a ringtone, stopped with Ctrl-C at each block (the emulator's
+// interrupt fault signals the program as the byte arrives), and a wrong acknowledgement in
+// the CW block. Each block on the line is finished, none starts after the stop, and a
+// written configuration block is still applied: the line ends where the table says.
+TEST(FaultDrill, CtrlCAtEachBlockAndAWrongAcknowledgementInTheCwBlock) {
+    char pattern[] = "/tmp/tavofox-drill-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path root = pattern;
+    const std::string setup = (root / "fox3.tavofox").string();
+    std::ofstream(setup) << "cycleId=3\ncwText=DE PA3XYZ FOX\nringtone=Example:d=4,o=5,b=120:8a,4a,8c.6,p\n";
+    const Operation write{"write --from", {"write", "--from", setup}, "", -1, 0, false, ""};
+    // The issue's own example: the wrong "#" comes from byte 20 of every block on, which
+    // only the CW block reaches.
+    const Operation cwOnly{"write", {"write", "cycleId=3", "cwText=DE PA3XYZ FOX"}, "", -1, 0, false, ""};
+    // Wake, identify and read are bytes 1 to 3, the setup write's own read byte 4; then "W",
+    // address, count and the data of the ringtone (bytes 5 to 135), the configuration (136
+    // to 151) and the CW block (152 to 186); the apply, which a setup write always sends, is
+    // byte 187, or the byte after the last block begun; the read-back of a whole write 188.
+    const std::string stopped = "tavofoxctl: interrupted; written and applied: ringtone block at 128";
+    const std::string applied = stopped + ", configuration block at 0";
+    struct Case {
+        const Operation* operation;
+        std::string fault;
+        int status;
+        std::string lastLine;
+        std::size_t lineEnd; // bytes received in all
+        int blocksWhole;     // of ringtone, configuration, CW, in this order
+    };
+    const std::vector<Case> cases{
+        {&write, "", 0, "", 188, 3},
+        {&write, "interrupt@33", 130, stopped, 136, 1},
+        {&write, "interrupt@135", 130, stopped, 136, 1},
+        {&write, "interrupt@140", 130, applied, 152, 2},
+        {&write, "interrupt@160", 130, applied + ", CW block at 32", 188, 3},
+        {&write, "interrupt@187", 130, applied + ", CW block at 32", 188, 3},
+        {&cwOnly, "wrong-hash@20", 1, "configuration applied; CW message not written", 55, 0},
+    };
+    std::vector<Memories> memories(cases.size());
+    std::vector<Cell> cells(cases.size());
+    std::vector<std::thread> workers;
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        workers.emplace_back([&, i] {
+            cells[i] = runCell(*cases[i].operation, {cases[i].fault, success},
+                               basePort + 100 + static_cast<int>(i), root, memories[i]);
+        });
+    for (std::thread& worker : workers)
+        worker.join();
+
+    using namespace TimerMemoryMap;
+    const Bytes& whole = memories[0].parameter;
+    const Bytes erased = startMemory();
+    const auto holds = [](const Bytes& memory, const Bytes& model, int at, int length) {
+        return memory.size() == model.size() &&
+               std::equal(memory.begin() + at, memory.begin() + at + length, model.begin() + at);
+    };
+    const std::array<std::pair<int, int>, 3> blocks{{{ringtoneAddress, ringtoneLength},
+                                                     {configAddress, configLength},
+                                                     {cwMessageAddress, cwMessageLength}}};
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        const Memories& after = memories[i];
+        EXPECT_EQ(cells[i].problem, "") << c.fault;
+        EXPECT_EQ(cells[i].status, c.status) << c.fault << ": " << cells[i].err;
+        EXPECT_TRUE(cells[i].err.ends_with(c.lastLine + "\n")) << c.fault << ": " << cells[i].err;
+        EXPECT_EQ(after.received.size(), c.lineEnd) << c.fault;
+        // Every block the program began is whole in the timer, none after the stop was begun.
+        for (int b = 0; b < c.blocksWhole; ++b)
+            EXPECT_TRUE(holds(after.parameter, whole, blocks[b].first, blocks[b].second))
+                << c.fault << " " << b;
+        for (int b = c.blocksWhole; c.operation == &write && b < 3; ++b)
+            EXPECT_TRUE(holds(after.parameter, erased, blocks[b].first, blocks[b].second))
+                << c.fault << " " << b;
+        // The apply after a finished block was taken as a command, not stored as text.
+        EXPECT_EQ(std::count(after.parameter.begin() + cwMessageAddress,
+                             after.parameter.begin() + cwMessageAddress + cwMessageLength, '@'),
+                  0)
+            << c.fault;
+    }
     std::error_code ignored;
     fs::remove_all(root, ignored);
 }

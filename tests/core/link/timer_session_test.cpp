@@ -18,6 +18,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 const std::string noCommunication = "No Communication with DEVICE possible";
 const std::string portInUse = "De serieele poort is al in gebruik";
+// A port that is not there is not "in use": the open says why, in the system's words.
+const std::string portAbsent = "The serial port cannot be opened: " + CSerialException(ENOENT).message();
 const std::string versionWarning = "WARNING: PIC and PC have incompatible version nrs";
 const std::string testModeEnabled =
     "     ***** Test Mode Enabled *****\nYou need to RESET the Timer to end this";
@@ -146,28 +148,24 @@ TEST(TimerSession, WriteBlockPutsBytesInParameterMemory) {
     EXPECT_TRUE(timer.panel.events.empty());
 }
 
-TEST(TimerSession, WriteBlockFailsOnAWrongOrMissingAcknowledge) {
-    EmulatedTimer timer;
-    connect(timer);
-    const Bytes data = {1, 2, 3, 4, 5, 6};
-    timer.with([](TimerEmulator& e) { e.faults().hashFaultAfterByte = 2; });
-    EXPECT_FALSE(timer.session.writeBlock(0, 6, data));
-    // The wrong reply to the third byte ends the block at once.
-    EXPECT_EQ(receivedSince(timer, 1), (Bytes{'W', 0, 6, 1, 2, 3}));
-
-    // A byte whose acknowledgement never comes may not be stored: the block fails too, but
-    // only after the rest of it, so that the timer ends its data phase and takes the next
-    // command as one. (The reset line ends the first block's.)
-    timer.with([](TimerEmulator& e) {
-        e.reset();
-        e.faults().hashFaultAfterByte = 4;
-        e.faults().hashMissing = true;
-    });
-    EXPECT_FALSE(timer.session.writeBlock(0, 6, data));
-    EXPECT_EQ(receivedSince(timer, 7), (Bytes{'W', 0, 6, 1, 2, 3, 4, 5, 6}));
-    EXPECT_TRUE(timer.session.echoCommand(TimerCommand::apply));
-    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().applyCount; }), 1);
-    EXPECT_TRUE(timer.session.connected());
+// A byte whose acknowledgement is wrong or never comes may not be stored: the block fails,
+// but only after the rest of it, so that the timer ends its data phase and takes the next
+// command (the apply) as one.
+TEST(TimerSession, WriteBlockFailsOnAWrongOrMissingAcknowledgeAndStillFinishesTheBlock) {
+    for (const bool missing : {false, true}) {
+        EmulatedTimer timer;
+        connect(timer);
+        const Bytes data = {1, 2, 3, 4, 5, 6};
+        timer.with([missing](TimerEmulator& e) {
+            e.faults().hashFaultAfterByte = 2;
+            e.faults().hashMissing = missing;
+        });
+        EXPECT_FALSE(timer.session.writeBlock(0, 6, data)) << missing;
+        EXPECT_EQ(receivedSince(timer, 1), (Bytes{'W', 0, 6, 1, 2, 3, 4, 5, 6})) << missing;
+        EXPECT_TRUE(timer.session.echoCommand(TimerCommand::apply)) << missing;
+        EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().applyCount; }), 1) << missing;
+        EXPECT_TRUE(timer.session.connected());
+    }
 }
 
 TEST(TimerSession, ShortRepliesFailIdentifyAndUpload) {
@@ -278,7 +276,7 @@ TEST(TimerSession, AbsentOrHeldPortCannotConnect) {
     timer.panel.port = -1;
     EXPECT_FALSE(timer.session.wakeTimer());
     EXPECT_EQ(timer.settings.comPort, -1);
-    EXPECT_EQ(timer.panel.messageTexts(), (std::vector<std::string>{portInUse, portInUse}));
+    EXPECT_EQ(timer.panel.messageTexts(), (std::vector<std::string>{portAbsent, portAbsent}));
     EXPECT_FALSE(timer.session.portOpen());
     EXPECT_FALSE(timer.panel.linkEnabled);
     EXPECT_EQ(std::count(timer.panel.events.begin(), timer.panel.events.end(), "wait+"), 0);
@@ -334,7 +332,17 @@ TEST(TimerSession, PulledCablePassesOutOfOperationsButNotOutOfTheWake) {
     // Back to the dead one: that open fails.
     timer.panel.port = 7;
     EXPECT_FALSE(timer.session.wakeTimer());
-    EXPECT_EQ(timer.panel.messageTexts(), std::vector<std::string>{portInUse});
+    EXPECT_EQ(timer.panel.messageTexts(), std::vector<std::string>{portAbsent});
+
+    // Pulled during the wake, after the wake byte: the line failed, the port is not in use.
+    timer.panel.messages.clear();
+    timer.panel.port = 8;
+    eight.withEmulator(
+        [](TimerEmulator& e) { e.faults().dropLineAfterBytes = e.counters().bytesReceived + 1; });
+    EXPECT_FALSE(timer.session.wakeTimer());
+    EXPECT_EQ(timer.panel.messageTexts(),
+              std::vector<std::string>{"The serial line failed while the timer was woken: " +
+                                       CSerialException(EIO).message()});
     EXPECT_FALSE(timer.session.connected());
     EXPECT_FALSE(timer.panel.linkEnabled);
     EXPECT_FALSE(timer.session.portOpen());

@@ -170,18 +170,19 @@ TEST(EditToneSequence, ZeroDurationLaterOnEndsTheSequenceOnReadBack) {
 TEST(EditToneSequence, LongAndOddTexts) {
     EmulatedTimer timer;
     timer.settings.cwText = "MOE";
-    // A first duration of 256 passes the check, though the timer gets 0 for it.
+    // A first duration of 256 would reach the timer as 0, an empty sequence: refused.
     timer.panel.toneSequenceAnswer = "800,256,1200,10";
     editToneSequence(timer.operation);
-    EXPECT_TRUE(timer.panel.messages.empty());
-    EXPECT_EQ(toneCells(timer)[0], 0);
+    EXPECT_EQ(timer.panel.messageTexts(),
+              std::vector<std::string>{"Tone 1: the timer keeps a duration of 0 to 255, not 256"});
+    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().writeBlocks; }), 0);
 
     // Twenty pairs: the first sixteen reach the timer, the text keeps all of them.
     timer.panel.toneSequenceAnswer = pairs(20);
     editToneSequence(timer.operation);
     EXPECT_EQ(toneCells(timer), blockOf(pairs(16)));
     EXPECT_EQ(timer.settings.toneSequenceText, pairs(20));
-    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().applyCount; }), 2);
+    EXPECT_EQ(timer.with([](TimerEmulator& e) { return e.counters().applyCount; }), 1);
 }
 
 TEST(EditToneSequence, FailedDownloadKeepsTheTextAndSkipsTheConfiguration) {
