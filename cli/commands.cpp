@@ -14,6 +14,7 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/event_commands.h"
 #include "cli/ringtone_commands.h"
 #include "cli/sound_commands.h"
 #include "cli/transmit_commands.h"
@@ -62,7 +63,8 @@ constexpr const char* mainFooter =
     "Commands:\n"
     "  tavofoxctl ports\n"
     "  tavofoxctl --port PORT identify | reset | test-mode | read\n"
-    "  tavofoxctl --port PORT write [--from FILE] [key=value ...] [--verify]\n"
+    "  tavofoxctl --port PORT write [--from FILE [--fox NAME]] [key=value ...] [--verify]\n"
+    "  tavofoxctl event FILE\n"
     "  tavofoxctl --port PORT tone-sequence TEXT [--verify]\n"
     "  tavofoxctl --port PORT transmit-sequence SECONDS:KIND ... [--verify]\n"
     "  tavofoxctl --port PORT tune [--write [--verify]]\n"
@@ -130,12 +132,14 @@ struct WriteInput {
     bool withSound = false;
 };
 
-WriteInput checkWrite(const std::string& fromFile, const std::vector<std::string>& given, bool withSound) {
+WriteInput checkWrite(const std::string& fromFile, const std::string& fox,
+                      const std::vector<std::string>& given, bool withSound, std::ostream& err) {
     WriteInput input;
     std::size_t fromFileCount = 0;
     std::string error;
     if (!fromFile.empty()) {
-        const std::string content = readSettingsFile(fromFile);
+        // Of an event, the fox's setup: the event's lines with the fox's over them.
+        const std::string content = foxOfEvent(fromFile, readSettingsFile(fromFile), fox, err);
         auto extras = parseSetupExtras(content, utf8Name(utf8Path(fromFile).parent_path()), error);
         if (!extras) throw commandLineError(fromFile + ": " + error);
         input.setup = std::move(*extras);
@@ -361,20 +365,38 @@ int runTavofoxctl(const std::vector<std::string>& args, std::istream& in, std::o
                               "arguments (which override the file), checked with the form's rules",
                               "tavofoxctl --port 5 write --from fox.txt cycleId=3");
     bool withSound = false;
+    std::string fox;
+    CLI::Option* from =
+        write
+            ->add_option("--from", fromFile,
+                         "key=value lines as `read` prints them, or a setup file (.tavofox): its\n"
+                         "ringtone is written too")
+            ->type_name("FILE");
     write
-        ->add_option("--from", fromFile,
-                     "key=value lines as `read` prints them, or a setup file (.tavofox): its\n"
-                     "ringtone is written too")
-        ->type_name("FILE");
+        ->add_option("--fox", fox,
+                     "of an event file, the fox or beacon NAME: the event's settings, then its own")
+        ->type_name("NAME")
+        ->needs(from);
     write->add_option("key=value", assignments, "a setting as `read` prints it");
     write->add_flag("--with-sound", withSound, "upload the setup's soundFile too, with a progress bar");
     addVerify(write, parsed);
     write->callback([&] {
-        auto input = std::make_shared<WriteInput>(checkWrite(fromFile, assignments, withSound));
+        auto input = std::make_shared<WriteInput>(checkWrite(fromFile, fox, assignments, withSound, err));
         parsed.timerJob = [input](TimerCommandLine& t) {
             if (!t.connect(true) || !t.checked(input->assignments)) return ExitStatus::failed;
             return writeSettings(t.operation(), t.panel(), *input);
         };
+    });
+
+    std::string eventFile;
+    CLI::App* event = command(app, "event",
+                              "print an event file's foxes and one full cycle, one character a slot\n"
+                              "(# on the air, . off, a sequence's steps by kind), then the slots in\n"
+                              "which two foxes or none are on the air; exit status 2 when there is one",
+                              "tavofoxctl event spring.tavofox");
+    event->add_option("FILE", eventFile, "the event file")->required();
+    event->callback([&] {
+        parsed.localJob = [&] { return printEvent(eventFile, readSettingsFile(eventFile), out, err); };
     });
 
     std::string toneText;
