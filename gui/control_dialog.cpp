@@ -17,13 +17,19 @@
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
+#include <QSaveFile>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
+#include <QScreen>
 #include <QThread>
+#include <QTime>
+#include <QTimer>
 #include <QUrl>
 #include <QValidator>
 
 #include "core/decimal.h"
+#include "core/form/event_file.h"
+#include "core/formats/config_image.h"
 #include "core/formats/tone_sequence.h"
 #include "core/link/port_numbers.h"
 #include "core/operations/configuration.h"
@@ -37,6 +43,7 @@
 #include "gui/about_dialog.h"
 #include "gui/audio_output.h"
 #include "gui/dialog_units.h"
+#include "gui/event_window.h"
 #include "gui/oscillator_tune_dialog.h"
 #include "gui/program.h"
 #include "gui/progress_window.h"
@@ -61,6 +68,10 @@ const QString setupFilter = QStringLiteral("Timer Setups (*.tavofox)");
 constexpr const char* setupOpenFilter = "Timer Setups (*.tavofox)|*.tavofox|All Files (*.*)|*.*||";
 constexpr const char* cannotReadSetup = "The setup file cannot be read: ";
 constexpr const char* cannotWriteSetup = "The setup file cannot be written: ";
+// A fox's state in the Event window: when, on which port, which timer.
+constexpr const char* foxWrittenText = "written and verified %1 on %2, %3";
+constexpr const char* foxFailedText = "write failed %1 on %2, %3";
+constexpr const char* foxCancelledText = "cancelled %1 on %2, %3";
 // Larger than any setup; a larger file is no setup.
 constexpr qint64 setupFileLimit = 1 << 20;
 
@@ -305,9 +316,11 @@ void ControlDialog::addSetupActions() {
 
 void ControlDialog::updateSetupControls() {
     writeSetupAction_->setEnabled(session_.connected() && setup_.has_value());
-    setWindowTitle(setup_ ? QStringLiteral("%1 - %2").arg(
-                                QFileInfo(QString::fromStdString(choices_.setupFile)).fileName(), baseTitle_)
-                          : baseTitle_);
+    QString file = QFileInfo(QString::fromStdString(choices_.setupFile)).fileName();
+    if (fox_)
+        file =
+            QString::fromStdString(eventWindow_->event().foxes.at(*fox_).name) + QStringLiteral(" - ") + file;
+    setWindowTitle(setup_ ? QStringLiteral("%1 - %2").arg(file, baseTitle_) : baseTitle_);
 }
 
 void ControlDialog::chooseSetupToOpen() {
@@ -330,10 +343,14 @@ bool ControlDialog::openSetup(const QString& path) {
     const QString directory = QFileInfo(path).absolutePath();
     std::string error;
     std::optional<TimerSetup> setup;
-    if (!file.open(QIODevice::ReadOnly) || file.size() > setupFileLimit)
+    if (!file.open(QIODevice::ReadOnly) || file.size() > setupFileLimit) {
         error = file.errorString().toStdString();
-    else
-        setup = parseSetupText(file.readAll().toStdString(), directory.toStdString(), settings_, error);
+    } else {
+        const std::string content = file.readAll().toStdString();
+        if (const auto sections = splitEventSections(content, error); sections && sections->hasFoxes())
+            return openEvent(path, content);
+        setup = parseSetupText(content, directory.toStdString(), settings_, error);
+    }
     if (!setup) {
         showMessage(cannotReadSetup + QFileInfo(path).fileName().toStdString() + "\n" + error);
         return false;
@@ -345,13 +362,95 @@ bool ControlDialog::openSetup(const QString& path) {
     showForm(settings_);
     updateModeControls(settings_);
     setup_ = std::move(setup);
+    fox_.reset();
+    if (eventWindow_) eventWindow_->hide();
     choices_.setupFile = QFileInfo(path).absoluteFilePath().toStdString();
     saveWindowChoices(choices_);
     updateSetupControls();
     return true;
 }
 
+bool ControlDialog::openEvent(const QString& path, const std::string& content) {
+    std::string error;
+    const std::optional<EventSetup> event =
+        parseEventText(content, QFileInfo(path).absolutePath().toStdString(), settings_, error);
+    if (!event) {
+        showMessage(cannotReadSetup + QFileInfo(path).fileName().toStdString() + "\n" + error);
+        return false;
+    }
+    if (!eventWindow_) {
+        eventWindow_ = new EventWindow(this);
+        connect(eventWindow_, &EventWindow::foxSelected, this, [this](int index) { showFox(index); });
+        connect(eventWindow_, &EventWindow::writeRequested, this, [this](int index) { writeFox(index); });
+    }
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    // The same event again (saved from the form) keeps its fox in the form.
+    const std::size_t index =
+        absolute == eventWindow_->path() && fox_ && *fox_ < event->foxes.size() ? *fox_ : 0;
+    eventWindow_->setEvent(*event, absolute);
+    eventWindow_->setConnected(session_.connected());
+    choices_.setupFile = absolute.toStdString();
+    saveWindowChoices(choices_);
+    eventWindow_->selectFox(index);
+    showFox(index);
+    const bool placed = eventWindow_->isVisible();
+    eventWindow_->show();
+    eventWindow_->raise();
+    if (!placed && isVisible()) placeEventWindow();
+    return true;
+}
+
+void ControlDialog::placeEventWindow() {
+    // Beside the main window, as tall as it is and wide enough for a state; both moved left
+    // where the screen ends.
+    eventWindow_->resize(std::max(eventWindow_->sizeHint().width(), width() * 3 / 2), height());
+    const QRect screen = this->screen()->availableGeometry();
+    const int gap = frameGeometry().width() - width() + 8;
+    const int total = frameGeometry().width() + gap + eventWindow_->width();
+    const int left = std::max(screen.left(), std::min(frameGeometry().left(), screen.right() - total));
+    move(left, frameGeometry().top());
+    eventWindow_->move(left + frameGeometry().width() + 8, frameGeometry().top());
+}
+
+void ControlDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (eventWindow_ && eventWindow_->isVisible())
+        QTimer::singleShot(0, this, [this] {
+            placeEventWindow();
+            eventWindow_->raise();
+        });
+}
+
+void ControlDialog::showFox(std::size_t index) {
+    const EventFox& fox = eventWindow_->event().foxes.at(index);
+    const int port = settings_.comPort;
+    settings_ = fox.setup.settings;
+    settings_.comPort = port;
+    if (!fox.setup.soundFile.empty()) settings_.audioFilePath = fox.setup.soundFile;
+    showForm(settings_);
+    updateModeControls(settings_);
+    setup_ = fox.setup;
+    fox_ = index;
+    updateSetupControls();
+}
+
+void ControlDialog::writeFox(std::size_t index) {
+    const EventFox fox = eventWindow_->event().foxes.at(index);
+    Outcome outcome = Outcome::failed;
+    runOperation([&] { outcome = writeWholeSetup(operation_, fox.setup); });
+    const QString when = QTime::currentTime().toString(QStringLiteral("HH:mm"));
+    const QString port = QString::fromStdString(portName(static_cast<unsigned>(settings_.comPort)));
+    const QString identity = QString::fromStdString(session_.identity().text());
+    const char* state = outcome == Outcome::done        ? foxWrittenText
+                        : outcome == Outcome::cancelled ? foxCancelledText
+                                                        : foxFailedText;
+    eventWindow_->setWritten(index, QString::fromLatin1(state).arg(when, port, identity),
+                             outcome == Outcome::done);
+}
+
 bool ControlDialog::saveSetup(const QString& path) {
+    if (eventWindow_ && fox_ && QFileInfo(path).absoluteFilePath() == eventWindow_->path())
+        return saveFox(path);
     if (!readForm(settings_)) return false;
     TimerSetup setup;
     setup.settings = settings_;
@@ -392,6 +491,50 @@ bool ControlDialog::saveSetup(const QString& path) {
     return true;
 }
 
+bool ControlDialog::saveFox(const QString& path) {
+    if (!readForm(settings_)) return false;
+    const EventFox& fox = eventWindow_->event().foxes.at(*fox_);
+    TimerSetup changed = fox.setup;
+    changed.settings = settings_;
+    // The timer's own settings are not the fox's.
+    changed.settings.oscillatorTune = fox.setup.settings.oscillatorTune;
+    changed.settings.tableLength = fox.setup.settings.tableLength;
+    changed.transmitSequenceSet = fox.setup.transmitSequenceSet ||
+                                  changed.settings.transmitSequence != fox.setup.settings.transmitSequence;
+    changed.toneSequenceSet =
+        fox.setup.toneSequenceSet || changed.settings.toneSequenceText != fox.setup.settings.toneSequenceText;
+    const std::string directory = QFileInfo(path).absolutePath().toStdString();
+    const std::string name = QFileInfo(path).fileName().toStdString();
+    QFile current(path);
+    std::string error;
+    std::optional<EventSections> sections;
+    std::string content;
+    if (current.open(QIODevice::ReadOnly) && current.size() <= setupFileLimit) {
+        content = current.readAll().toStdString();
+        sections = splitEventSections(content, error);
+    } else {
+        error = current.errorString().toStdString();
+    }
+    const auto section = sections ? std::find_if(sections->sections.begin(), sections->sections.end(),
+                                                 [&fox](const EventSection& s) { return s.name == fox.name; })
+                                  : std::vector<EventSection>::const_iterator();
+    if (!sections || section == sections->sections.end()) {
+        showMessage(cannotReadSetup + name + "\n" + error);
+        return false;
+    }
+    const std::string text =
+        savedFoxText(*sections, static_cast<std::size_t>(section - sections->sections.begin()),
+                     formatSetupText(fox.setup, directory), formatSetupText(changed, directory));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        showMessage(cannotWriteSetup + name + "\n" + file.errorString().toStdString());
+        return false;
+    }
+    return openEvent(path, text);
+}
+
 void ControlDialog::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.size() == 1 && urls.constFirst().isLocalFile()) event->acceptProposedAction();
@@ -418,7 +561,9 @@ bool ControlDialog::confirm(std::string_view question) {
 }
 
 void ControlDialog::connectTimer() {
-    ::connectTimer(operation_);
+    if (::connectTimer(operation_) == Connection::connected && eventWindow_)
+        eventWindow_->markTimer(settings_,
+                                QString::fromStdString(portName(static_cast<unsigned>(settings_.comPort))));
 }
 
 void ControlDialog::accept() {
@@ -518,6 +663,7 @@ void ControlDialog::updateLinkControls(bool connected) {
         {ui_->retrieveButton, ui_->writeButton, ui_->syncButton, ui_->calibrateButton, ui_->resetButton},
         connected);
     if (writeSetupAction_) writeSetupAction_->setEnabled(connected && setup_.has_value());
+    if (eventWindow_) eventWindow_->setConnected(connected);
 }
 
 bool ControlDialog::readForm(TimerSettings& settings) {
