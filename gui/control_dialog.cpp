@@ -444,6 +444,8 @@ void ControlDialog::writeFox(std::size_t index) {
     const char* state = outcome == Outcome::done        ? foxWrittenText
                         : outcome == Outcome::cancelled ? foxCancelledText
                                                         : foxFailedText;
+    // Read back as written: the timer holds this fox now.
+    if (outcome == Outcome::done) eventWindow_->markTimer(fox.setup.settings, port);
     eventWindow_->setWritten(index, QString::fromLatin1(state).arg(when, port, identity),
                              outcome == Outcome::done);
 }
@@ -561,9 +563,12 @@ bool ControlDialog::confirm(std::string_view question) {
 }
 
 void ControlDialog::connectTimer() {
-    if (::connectTimer(operation_) == Connection::connected && eventWindow_)
-        eventWindow_->markTimer(settings_,
-                                QString::fromStdString(portName(static_cast<unsigned>(settings_.comPort))));
+    ConfigImage image;
+    if (::connectTimer(operation_, true, &image) != Connection::connected || !eventWindow_) return;
+    // What the timer holds; one never written holds no fox.
+    std::optional<TimerSettings> held;
+    if (image.settingsStored()) image.decode(held.emplace(), session_.clockHz());
+    eventWindow_->markTimer(held, QString::fromStdString(portName(static_cast<unsigned>(settings_.comPort))));
 }
 
 void ControlDialog::accept() {

@@ -19,8 +19,9 @@ class QTableWidget;
 
 namespace EventWindowText {
 inline constexpr const char* title = "Event - %1";
-inline constexpr const char* writeToTimer = "Write to Timer";
-inline constexpr const char* saveSheet = "Save Event Sheet...";
+// With their keys (Alt+W, Alt+S), underlined.
+inline constexpr const char* writeToTimer = "&Write to Timer";
+inline constexpr const char* saveSheet = "Save Event &Sheet...";
 inline constexpr const char* notWritten = "not written";
 inline constexpr const char* inThisTimer = "in the timer on %1";
 inline constexpr const char* timerHolds = "The timer on %1 holds %2 (cycle ID %3, %4).";
