@@ -18,16 +18,20 @@
 #include "cli/ringtone_commands.h"
 #include "cli/sound_commands.h"
 #include "cli/transmit_commands.h"
+#include "cli/usage_voice.h"
 #include "core/decimal.h"
+#include "core/form/settings_form.h"
 #include "core/form/settings_text.h"
 #include "core/formats/tone_sequence.h"
 #include "core/formats/utf8_path.h"
 #include "core/link/line_trace.h"
+#include "core/link/port_names.h"
 #include "core/link/port_numbers.h"
 #include "core/link/serial_port.h"
 #include "core/link/timer_session.h"
 #include "core/operations/configuration.h"
 #include "core/operations/connect.h"
+#include "core/operations/ringtone_dialog_model.h"
 #include "core/operations/ringtone_load.h"
 #include "core/operations/sequence_tables.h"
 #include "core/operations/tone_sequence_edit.h"
@@ -44,7 +48,6 @@ constexpr const char* cannotTrace = "cannot write the trace to ";
 constexpr const char* verifiedPrefix = "verified: ";
 constexpr const char* notVerifiedFormat = "not verified: the %s is not sent back by the timer";
 constexpr const char* cwNotWritten = "configuration applied; CW message not written";
-constexpr const char* portForms = "--port takes a port number, COM<N> or a device path, not ";
 // A settings file is a page of text: anything that cannot be read whole within this (a
 // folder, a device that never ends, a read error) is refused before the timer is woken.
 constexpr std::size_t settingsFileLimit = std::size_t{1} << 20;
@@ -82,32 +85,6 @@ constexpr const char* mainFooter =
     "block at 0, CW block at 32\", or \"verify failed: configuration block at 0, byte 4: wrote\n"
     "02, read 03\" and exit status 1. The ringtone block at 128 is not sent back by the timer.\n"
     "Run tavofoxctl COMMAND --help for a command's arguments and an example.\n";
-
-UsageError unknownCommand(const std::string& hint, const std::string& what) {
-    return commandLineError(what + ". Run " + hint + " --help");
-}
-
-// The port as the user names it: a number, COM<N>, or a device path.
-struct PortChoice {
-    int number = 0;
-    std::string devicePath;
-};
-
-PortChoice parsePort(const std::string& text) {
-    std::string digits = text;
-    if (text.size() > 3 && (text[0] == 'C' || text[0] == 'c') && (text[1] == 'O' || text[1] == 'o') &&
-        (text[2] == 'M' || text[2] == 'm'))
-        digits = text.substr(3);
-    if (const std::optional<int> number = parseDigits(digits); number && *number >= 1) return {*number, {}};
-    const bool path = text.find('/') != std::string::npos || text.find('\\') != std::string::npos;
-    if (!path) throw commandLineError(portForms + text);
-    // Windows devices (\\.\COM12) are not files to ask about; their open says it all.
-    const bool windowsDevice = text.rfind("\\\\.\\", 0) == 0;
-    std::error_code error;
-    if (!windowsDevice && !std::filesystem::exists(utf8Path(text), error))
-        throw commandLineError("--port: no such device: " + text);
-    return {0, text};
-}
 
 std::string readSettingsFile(const std::string& path) {
     std::ifstream file(utf8Path(path), std::ios::binary);
@@ -190,10 +167,9 @@ int writeSettings(OperationContext& op, ConsolePanel& panel, const WriteInput& i
     return input.withSound ? uploadSound(op, panel, input.setup.soundFile) : ExitStatus::ok;
 }
 
-std::string checkToneSequence(const std::string& text) {
+void checkToneSequence(const std::string& text) {
     if (!toneSequenceAccepted(parseToneSequenceText(text, TimerClock::model684Hz)))
         throw UsageError(ToneSequenceText::tooFewTones);
-    return text;
 }
 
 // One timer on one port, reached as the window's Connect reaches it.
@@ -268,6 +244,83 @@ int TimerCommandLine::run(const std::function<int(TimerCommandLine&)>& command, 
     return ExitStatus::ok;
 }
 
+using TimerJob = std::function<int(TimerCommandLine&)>;
+
+// What the command line asks for, as its commands' callbacks fill it in; everything in it
+// has been checked before the port is opened.
+struct CommandLine {
+    CommandLine(std::ostream& out, std::ostream& err) : out(out), err(err) {}
+    std::ostream& out;
+    std::ostream& err;
+    std::string port;
+    std::string trace;
+    CLI::Option* portOption = nullptr;
+    bool verify = false;
+    TimerJob timerJob;
+    std::function<int()> localJob;
+};
+
+// A file the program reads must be one: a folder, a FIFO or a device would block the read
+// or never end it. A name that names nothing passes, for the reader's own message.
+const CLI::Validator regularFile(
+    [](std::string& name) -> std::string {
+        std::error_code error;
+        const std::filesystem::file_status status = std::filesystem::status(utf8Path(name), error);
+        if (!std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) return {};
+        return name + " is " + (std::filesystem::is_directory(status) ? "a folder" : "a device or pipe") +
+               ", not a file";
+    },
+    "");
+
+// A value the window's form would refuse, refused in the window's words ("--bpm: Please
+// enter an integer between 25 and 600."), as the form refuses a key=value.
+CLI::Validator formRange(const std::string& option, IntRange range) {
+    return CLI::Validator(
+        [option, range](std::string& text) -> std::string {
+            const std::optional<int> value = parseInteger(text);
+            if (!value) throw UsageError(option + ": " + std::string(FormText::notAnInteger));
+            if (*value < range.min || *value > range.max)
+                throw UsageError(option + ": " + formatRangeMessage(range.min, range.max));
+            return {};
+        },
+        std::to_string(range.min) + ".." + std::to_string(range.max));
+}
+
+CLI::App* addCommand(CLI::App& parent, const char* name, const char* what, const std::string& example) {
+    CLI::App* sub = parent.add_subcommand(name, what);
+    sub->footer("Example:\n  " + example + "\n\n" + exitStatuses);
+    return sub;
+}
+
+// A command that talks to a timer: it needs --port, given before or after it.
+CLI::App* addTimerCommand(CLI::App& parent, CommandLine& line, const char* name, const char* what,
+                          const std::string& example) {
+    CLI::App* sub = addCommand(parent, name, what, example);
+    sub->needs(line.portOption);
+    return sub;
+}
+
+CLI::Option* addVerify(CLI::App* sub, CommandLine& line) {
+    return sub->add_flag("--verify", line.verify, "read the configuration back and compare what was written");
+}
+
+void addGlobalOptions(CLI::App& app, CommandLine& line) {
+    line.portOption = app.add_option("--port", line.port, "the timer's port: N, COM<N> or a device path")
+                          ->type_name("PORT")
+                          ->check(CLI::Validator(
+                              [](std::string& text) {
+                                  std::string problem;
+                                  parsePortChoice(text, problem);
+                                  return problem;
+                              },
+                              ""));
+    app.add_option("--trace", line.trace,
+                   "write every byte sent to and received from the timer to FILE, one a line:\n"
+                   "milliseconds since the start, out or in, the byte in hex and, where\n"
+                   "printable, as a character")
+        ->type_name("FILE");
+}
+
 int listPorts(std::ostream& out) {
     std::vector<unsigned> ports;
     enumerateSerialPorts(ports);
@@ -276,25 +329,298 @@ int listPorts(std::ostream& out) {
     return ExitStatus::ok;
 }
 
-using TimerJob = std::function<int(TimerCommandLine&)>;
-
-// The command line as CLI11 takes it apart: what was asked, checked before anything runs.
-struct Parsed {
-    std::string port;
-    std::string trace;
-    std::optional<TimerJob> timerJob;
-    std::function<int()> localJob;
-    bool verify = false;
-};
-
-CLI::App* command(CLI::App& parent, const char* name, const char* what, const std::string& example) {
-    CLI::App* sub = parent.add_subcommand(name, what);
-    sub->footer("Example:\n  " + example + "\n\n" + exitStatuses);
-    return sub;
+void addPortsCommand(CLI::App& app, CommandLine& line) {
+    addCommand(app, "ports", "list the serial ports: COM<N>, a tab, the device", "tavofoxctl ports")
+        ->callback([&line] { line.localJob = [&line] { return listPorts(line.out); }; });
 }
 
-void addVerify(CLI::App* sub, Parsed& parsed) {
-    sub->add_flag("--verify", parsed.verify, "read the configuration back and compare what was written");
+int identify(TimerCommandLine& t) {
+    if (!t.connect(false)) return ExitStatus::failed;
+    t.out() << t.panel().identity() << '\n';
+    return ExitStatus::ok;
+}
+
+int reset(TimerCommandLine& t) {
+    if (!t.connect(false)) return ExitStatus::failed;
+    t.session().resetTimer();
+    return ExitStatus::ok;
+}
+
+int testMode(TimerCommandLine& t) {
+    if (!t.connect(false)) return ExitStatus::failed;
+    return t.session().startTestMode() ? ExitStatus::ok : ExitStatus::failed;
+}
+
+int readSettings(TimerCommandLine& t) {
+    if (!t.connect(true)) return ExitStatus::failed;
+    t.out() << setupTimerComment << setupTimerText(t.session().identity()) << '\n'
+            << formatSettingsText(t.settings());
+    return ExitStatus::ok;
+}
+
+// The commands that take nothing but the timer.
+struct PlainTimerCommand {
+    const char* name;
+    const char* what;
+    const char* example;
+    int (*job)(TimerCommandLine&);
+};
+
+constexpr PlainTimerCommand plainTimerCommands[] = {
+    {"identify", "wake the timer and print its identity line", "tavofoxctl --port 5 identify", identify},
+    {"reset", "pulse the timer's reset line", "tavofoxctl --port 5 reset", reset},
+    {"test-mode", "switch the timer to test mode", "tavofoxctl --port 5 test-mode", testMode},
+    {"read", "print every stored setting as key=value", "tavofoxctl --port 5 read > fox.txt", readSettings},
+};
+
+void addPlainTimerCommand(CLI::App& app, CommandLine& line, const PlainTimerCommand& command) {
+    addTimerCommand(app, line, command.name, command.what, command.example)->callback([&line, command] {
+        line.timerJob = command.job;
+    });
+}
+
+void addWriteCommand(CLI::App& app, CommandLine& line) {
+    struct Options {
+        std::string fromFile;
+        std::string fox;
+        std::vector<std::string> assignments;
+        bool withSound = false;
+    };
+    auto options = std::make_shared<Options>();
+    CLI::App* write =
+        addTimerCommand(app, line, "write",
+                        "write settings: the timer's own, then FILE's lines, then the key=value\n"
+                        "arguments (which override the file), checked with the form's rules",
+                        "tavofoxctl --port 5 write --from fox.txt cycleId=3");
+    CLI::Option* from =
+        write
+            ->add_option("--from", options->fromFile,
+                         "key=value lines as `read` prints them, or a setup file (.tavofox): its\n"
+                         "ringtone is written too")
+            ->type_name("FILE")
+            ->check(regularFile);
+    write
+        ->add_option("--fox", options->fox,
+                     "the fox or beacon NAME of an event file: the event's settings,\n"
+                     "then the fox's over them")
+        ->type_name("NAME")
+        ->needs(from);
+    write->add_option("key=value", options->assignments, "a setting as `read` prints it");
+    write->add_flag("--with-sound", options->withSound,
+                    "upload the setup's soundFile too, with a progress bar");
+    addVerify(write, line);
+    write->callback([&line, options] {
+        auto input = std::make_shared<WriteInput>(
+            checkWrite(options->fromFile, options->fox, options->assignments, options->withSound, line.err));
+        line.timerJob = [input](TimerCommandLine& t) {
+            if (!t.connect(true) || !t.checked(input->assignments)) return ExitStatus::failed;
+            return writeSettings(t.operation(), t.panel(), *input);
+        };
+    });
+}
+
+void addEventCommand(CLI::App& app, CommandLine& line) {
+    auto file = std::make_shared<std::string>();
+    CLI::App* event = addCommand(app, "event",
+                                 "print an event file's foxes and one full cycle, one character a slot\n"
+                                 "(# on the air, . off, a sequence's steps by kind), then the slots in\n"
+                                 "which two foxes or none are on the air; exit status 2 when there is one",
+                                 "tavofoxctl event spring.tavofox");
+    event->add_option("FILE", *file, "the event file")->required()->check(regularFile);
+    event->callback([&line, file] {
+        line.localJob = [&line, file] {
+            return printEvent(*file, readSettingsFile(*file), line.out, line.err);
+        };
+    });
+}
+
+void addToneSequenceCommand(CLI::App& app, CommandLine& line) {
+    auto text = std::make_shared<std::string>();
+    CLI::App* tones =
+        addTimerCommand(app, line, "tone-sequence", "write the tone sequence, then the configuration",
+                        "tavofoxctl --port 5 tone-sequence 800,10,1200,10");
+    tones->add_option("TEXT", *text, "frequency,length pairs")->required();
+    addVerify(tones, line);
+    tones->callback([&line, text] {
+        checkToneSequence(*text);
+        line.timerJob = [text = *text](TimerCommandLine& t) {
+            if (!t.connect(true) || !t.checked({})) return ExitStatus::failed;
+            t.panel().answerToneSequence(text);
+            return editToneSequence(t.operation()) == Outcome::done ? ExitStatus::ok : ExitStatus::failed;
+        };
+    });
+}
+
+void addTransmitSequenceCommand(CLI::App& app, CommandLine& line) {
+    auto steps = std::make_shared<std::vector<std::string>>();
+    CLI::App* sequence =
+        addTimerCommand(app, line, "transmit-sequence",
+                        "write the steps of sequenced transmission: one to six SECONDS:KIND,\n"
+                        "0..1000 s rounded to tens; KIND one of no-transmit, tone-sequence,\n"
+                        "single-tone, wave-file, cw-message, sound-effect, ringtone",
+                        "tavofoxctl --port 5 transmit-sequence 60:single-tone 120:cw-message");
+    sequence->add_option("SECONDS:KIND", *steps, "a step")->required();
+    addVerify(sequence, line);
+    sequence->callback([&line, steps] {
+        line.timerJob = [table = checkTransmitSteps(*steps)](TimerCommandLine& t) {
+            TimerCommandParts parts = t.parts();
+            return runTransmitSequence(parts, table);
+        };
+    });
+}
+
+void addTuneCommand(CLI::App& app, CommandLine& line) {
+    auto write = std::make_shared<bool>(false);
+    CLI::App* tune =
+        addTimerCommand(app, line, "tune",
+                        "trim the oscillator: trims -4..+4 read from standard input one a line,\n"
+                        "each sent at once; ok (or the end of the input) keeps the last, cancel\n"
+                        "changes nothing",
+                        "tavofoxctl --port 5 tune --write");
+    CLI::Option* writeFlag = tune->add_flag("--write", *write, "write the configuration with the trim kept");
+    addVerify(tune, line)->needs(writeFlag);
+    tune->callback([&line, write] {
+        line.timerJob = [write = *write](TimerCommandLine& t) {
+            TimerCommandParts parts = t.parts();
+            return runTune(parts, write);
+        };
+    });
+}
+
+void addRingtoneCommands(CLI::App& app, CommandLine& line) {
+    struct Options {
+        std::string melodyFile;
+        std::string wavFile;
+        int sampleRate = ringtoneWavDefaultRate;
+        int bpm = 0;
+        bool noStaccato = false;
+    };
+    auto options = std::make_shared<Options>();
+    CLI::App* ringtone =
+        app.add_subcommand("ringtone", "a ringtone melody (RTTTL) encoded, rendered or sent");
+    ringtone->require_subcommand(1);
+    ringtone->footer(exitStatuses);
+    const auto addMelodyFile = [&options](CLI::App* sub) {
+        sub->add_option("FILE", options->melodyFile, "the melody file")->required()->check(regularFile);
+    };
+
+    CLI::App* encode = addCommand(*ringtone, "encode", "print the block the timer receives; no timer needed",
+                                  "tavofoxctl ringtone encode fox-call.rtt");
+    addMelodyFile(encode);
+    encode->callback([&line, options] {
+        line.localJob = [&line, options] { return encodeRingtone(options->melodyFile, line.out, line.err); };
+    });
+
+    CLI::App* wav =
+        addCommand(*ringtone, "wav", "render the preview as a 16-bit mono WAV file; no timer needed",
+                   "tavofoxctl ringtone wav fox-call.rtt fox-call.wav --rate 22050");
+    addMelodyFile(wav);
+    wav->add_option("OUT.wav", options->wavFile, "the WAV file written")->required();
+    wav->add_option("--rate", options->sampleRate, "samples a second (default 44100)")
+        ->type_name("HZ")
+        ->check(CLI::Range(ringtoneWavLowestRate, ringtoneWavHighestRate));
+    wav->callback([&line, options] {
+        line.localJob = [&line, options] {
+            return renderRingtoneWav(options->melodyFile, options->wavFile, options->sampleRate, line.err);
+        };
+    });
+
+    CLI::App* send = addTimerCommand(*ringtone, line, "send",
+                                     "write the melody, then the configuration in the ringtone mode",
+                                     "tavofoxctl --port 5 ringtone send fox-call.rtt --bpm 240");
+    addMelodyFile(send);
+    CLI::Option* bpm = send->add_option("--bpm", options->bpm, "beats a minute instead of the file's b=")
+                           ->type_name("B")
+                           ->check(formRange("--bpm", *ringtoneFieldRange(RingtoneField::beatsPerMinute)));
+    send->add_flag("--no-staccato", options->noStaccato, "clear the staccato bit");
+    addVerify(send, line);
+    send->callback([&line, options, bpm] {
+        ConsolePanel panel(0, line.err, {});
+        const RingtoneChoice choice =
+            checkRingtoneSend(options->melodyFile, bpm->count() ? std::optional(options->bpm) : std::nullopt,
+                              options->noStaccato, panel);
+        line.timerJob = [choice](TimerCommandLine& t) {
+            TimerCommandParts parts = t.parts();
+            return sendRingtone(parts, choice);
+        };
+    });
+}
+
+void addSoundCommands(CLI::App& app, CommandLine& line) {
+    struct Options {
+        std::string file;
+        int clockHz = TimerClock::model684Hz;
+        int memoryKiB = soundCheckDefaultMemoryKiB;
+    };
+    auto options = std::make_shared<Options>();
+    CLI::App* sound = addCommand(app, "sound",
+                                 "upload an 8-bit mono 11025 Hz WAV file, as \"Load Sound \" does; on a\n"
+                                 "terminal with a progress bar, Ctrl-C cancels after the block on the line",
+                                 "tavofoxctl --port 5 sound fox.wav --verify");
+    // The upload needs the timer; "sound check" does not.
+    sound->add_option("FILE", options->file, "the WAV file")->check(regularFile)->needs(line.portOption);
+    addVerify(sound, line);
+    CLI::App* check = addCommand(*sound, "check", "check a file as the upload would, without a timer",
+                                 "tavofoxctl sound check fox.wav --clock 10000000 --memory 64");
+    check->add_option("FILE", options->file, "the WAV file")->required()->check(regularFile);
+    check->add_option("--clock", options->clockHz, "the timer's clock (default 8000000)")
+        ->type_name("HZ")
+        ->check(CLI::IsMember({TimerClock::model684Hz, TimerClock::model628AHz}));
+    check->add_option("--memory", options->memoryKiB, "its sample memory in KiB (default 64)")
+        ->type_name("KIB")
+        ->check(CLI::IsMember({0, 32, 64, 128}));
+    check->callback([&line, options] {
+        line.localJob = [&line, options] {
+            return checkSound(options->file, options->clockHz, options->memoryKiB, line.out, line.err);
+        };
+    });
+    sound->callback([&line, options] {
+        if (line.localJob) return;
+        if (options->file.empty()) throw commandLineError("sound needs FILE. Run tavofoxctl sound --help");
+        checkSoundFile(options->file);
+        line.timerJob = [file = options->file](TimerCommandLine& t) {
+            if (!t.connect(false)) return ExitStatus::failed;
+            return uploadSound(t.operation(), t.panel(), file);
+        };
+    });
+}
+
+// Parses the command line into line; a status when it is answered without a command (help,
+// version). CLI11's refusals come out as UsageError in the program's words.
+std::optional<int> parseCommandLine(CLI::App& app, const std::vector<std::string>& args, std::ostream& out) {
+    try {
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return ExitStatus::ok;
+    } catch (const CLI::CallForAllHelp&) {
+        out << app.help("", CLI::AppFormatMode::All);
+        return ExitStatus::ok;
+    } catch (const CLI::CallForVersion& e) {
+        out << e.what() << '\n';
+        return ExitStatus::ok;
+    } catch (const CLI::ParseError& e) {
+        throw UsageError(usageRefusal(programName, app, e));
+    }
+    return std::nullopt;
+}
+
+// The timer command asked for, on the port asked for, with its trace.
+int runTimerJob(const CommandLine& line, std::istream& in, const ConsolePanel::Sleeper& sleeper) {
+    std::string problem;
+    if (!line.timerJob) throw commandLineError("a command is needed. Run tavofoxctl --help");
+    const std::optional<PortChoice> port = parsePortChoice(line.port, problem);
+    if (!port) throw commandLineError("--port: " + problem);
+    std::ofstream traceFile;
+    std::optional<LineTrace> trace;
+    if (!line.trace.empty()) {
+        traceFile.open(utf8Path(line.trace), std::ios::binary | std::ios::trunc);
+        if (!traceFile) throw commandLineError(cannotTrace + line.trace);
+        trace.emplace(traceFile);
+    }
+    TimerCommandLine timer(*port, in, line.out, line.err, sleeper, trace ? &*trace : nullptr);
+    return timer.run(line.timerJob, line.verify);
 }
 
 } // namespace
@@ -310,241 +636,27 @@ int runTavofoxctl(const std::vector<std::string>& args, std::ostream& out, std::
 
 int runTavofoxctl(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
                   std::ostream& err, const ConsolePanel::Sleeper& sleeper) {
+    CommandLine line(out, err);
     CLI::App app(description, programName);
     app.set_version_flag("--version", std::string(programName) + " " + TAVOFOX_VERSION);
     app.footer(std::string(mainFooter) + "\n" + exitStatuses);
-    app.require_subcommand(0, 1);
+    app.require_subcommand(1);
     // Global options after the command are passed up to here.
     app.fallthrough();
-    Parsed parsed;
-    app.add_option("--port", parsed.port, "the timer's port: N, COM<N> or a device path")->type_name("PORT");
-    app.add_option("--trace", parsed.trace,
-                   "write every byte sent to and received from the timer to FILE, one a line:\n"
-                   "milliseconds since the start, out or in, the byte in hex and, where\n"
-                   "printable, as a character")
-        ->type_name("FILE");
-
-    command(app, "ports", "list the serial ports: COM<N>, a tab, the device", "tavofoxctl ports")
-        ->callback([&] { parsed.localJob = [&out] { return listPorts(out); }; });
-    command(app, "identify", "wake the timer and print its identity line", "tavofoxctl --port 5 identify")
-        ->callback([&] {
-            parsed.timerJob = [](TimerCommandLine& t) {
-                if (!t.connect(false)) return ExitStatus::failed;
-                t.out() << t.panel().identity() << '\n';
-                return ExitStatus::ok;
-            };
-        });
-    command(app, "reset", "pulse the timer's reset line", "tavofoxctl --port 5 reset")->callback([&] {
-        parsed.timerJob = [](TimerCommandLine& t) {
-            if (!t.connect(false)) return ExitStatus::failed;
-            t.session().resetTimer();
-            return ExitStatus::ok;
-        };
-    });
-    command(app, "test-mode", "switch the timer to test mode", "tavofoxctl --port 5 test-mode")
-        ->callback([&] {
-            parsed.timerJob = [](TimerCommandLine& t) {
-                if (!t.connect(false)) return ExitStatus::failed;
-                return t.session().startTestMode() ? ExitStatus::ok : ExitStatus::failed;
-            };
-        });
-    command(app, "read", "print every stored setting as key=value", "tavofoxctl --port 5 read > fox.txt")
-        ->callback([&] {
-            parsed.timerJob = [](TimerCommandLine& t) {
-                if (!t.connect(true)) return ExitStatus::failed;
-                t.out() << setupTimerComment << setupTimerText(t.session().identity()) << '\n'
-                        << formatSettingsText(t.settings());
-                return ExitStatus::ok;
-            };
-        });
-
-    std::string fromFile;
-    std::vector<std::string> assignments;
-    CLI::App* write = command(app, "write",
-                              "write settings: the timer's own, then FILE's lines, then the key=value\n"
-                              "arguments (which override the file), checked with the form's rules",
-                              "tavofoxctl --port 5 write --from fox.txt cycleId=3");
-    bool withSound = false;
-    std::string fox;
-    CLI::Option* from =
-        write
-            ->add_option("--from", fromFile,
-                         "key=value lines as `read` prints them, or a setup file (.tavofox): its\n"
-                         "ringtone is written too")
-            ->type_name("FILE");
-    write
-        ->add_option("--fox", fox,
-                     "of an event file, the fox or beacon NAME: the event's settings, then its own")
-        ->type_name("NAME")
-        ->needs(from);
-    write->add_option("key=value", assignments, "a setting as `read` prints it");
-    write->add_flag("--with-sound", withSound, "upload the setup's soundFile too, with a progress bar");
-    addVerify(write, parsed);
-    write->callback([&] {
-        auto input = std::make_shared<WriteInput>(checkWrite(fromFile, fox, assignments, withSound, err));
-        parsed.timerJob = [input](TimerCommandLine& t) {
-            if (!t.connect(true) || !t.checked(input->assignments)) return ExitStatus::failed;
-            return writeSettings(t.operation(), t.panel(), *input);
-        };
-    });
-
-    std::string eventFile;
-    CLI::App* event = command(app, "event",
-                              "print an event file's foxes and one full cycle, one character a slot\n"
-                              "(# on the air, . off, a sequence's steps by kind), then the slots in\n"
-                              "which two foxes or none are on the air; exit status 2 when there is one",
-                              "tavofoxctl event spring.tavofox");
-    event->add_option("FILE", eventFile, "the event file")->required();
-    event->callback([&] {
-        parsed.localJob = [&] { return printEvent(eventFile, readSettingsFile(eventFile), out, err); };
-    });
-
-    std::string toneText;
-    CLI::App* tones = command(app, "tone-sequence", "write the tone sequence, then the configuration",
-                              "tavofoxctl --port 5 tone-sequence 800,10,1200,10");
-    tones->add_option("TEXT", toneText, "frequency,length pairs")->required();
-    addVerify(tones, parsed);
-    tones->callback([&] {
-        const std::string text = checkToneSequence(toneText);
-        parsed.timerJob = [text](TimerCommandLine& t) {
-            if (!t.connect(true) || !t.checked({})) return ExitStatus::failed;
-            t.panel().answerToneSequence(text);
-            return editToneSequence(t.operation()) == Outcome::done ? ExitStatus::ok : ExitStatus::failed;
-        };
-    });
-
-    std::vector<std::string> steps;
-    CLI::App* sequence = command(app, "transmit-sequence",
-                                 "write the steps of sequenced transmission: one to six SECONDS:KIND,\n"
-                                 "0..1000 s rounded to tens; KIND one of no-transmit, tone-sequence,\n"
-                                 "single-tone, wave-file, cw-message, sound-effect, ringtone",
-                                 "tavofoxctl --port 5 transmit-sequence 60:single-tone 120:cw-message");
-    sequence->add_option("SECONDS:KIND", steps, "a step")->required();
-    addVerify(sequence, parsed);
-    sequence->callback([&] {
-        const TransmitSequence table = checkTransmitSteps(steps);
-        parsed.timerJob = [table](TimerCommandLine& t) {
-            TimerCommandParts parts = t.parts();
-            return runTransmitSequence(parts, table);
-        };
-    });
-
-    bool tuneWrite = false;
-    CLI::App* tune = command(app, "tune",
-                             "trim the oscillator: trims -4..+4 read from standard input one a line,\n"
-                             "each sent at once; ok (or the end of the input) keeps the last, cancel\n"
-                             "changes nothing",
-                             "tavofoxctl --port 5 tune --write");
-    tune->add_flag("--write", tuneWrite, "write the configuration with the trim kept");
-    addVerify(tune, parsed);
-    tune->callback([&] {
-        if (parsed.verify && !tuneWrite) throw commandLineError("tune --verify needs --write");
-        parsed.timerJob = [tuneWrite](TimerCommandLine& t) {
-            TimerCommandParts parts = t.parts();
-            return runTune(parts, tuneWrite);
-        };
-    });
-
-    CLI::App* ringtone =
-        app.add_subcommand("ringtone", "a ringtone melody (RTTTL) encoded, rendered or sent");
-    ringtone->require_subcommand(1);
-    ringtone->footer(exitStatuses);
-    std::string melodyFile, wavFile, rate, bpm;
-    bool noStaccato = false;
-    CLI::App* encode = command(*ringtone, "encode", "print the block the timer receives; no timer needed",
-                               "tavofoxctl ringtone encode fox-call.rtt");
-    encode->add_option("FILE", melodyFile, "the melody file")->required();
-    encode->callback([&] { parsed.localJob = [&] { return encodeRingtone(melodyFile, out, err); }; });
-    CLI::App* wav = command(*ringtone, "wav", "render the preview as a 16-bit mono WAV file; no timer needed",
-                            "tavofoxctl ringtone wav fox-call.rtt fox-call.wav --rate 22050");
-    wav->add_option("FILE", melodyFile, "the melody file")->required();
-    wav->add_option("OUT.wav", wavFile, "the WAV file written")->required();
-    wav->add_option("--rate", rate, "samples a second, 16000..192000 (default 44100)")->type_name("HZ");
-    wav->callback(
-        [&] { parsed.localJob = [&] { return renderRingtoneWav(melodyFile, wavFile, rate, err); }; });
-    CLI::App* send =
-        command(*ringtone, "send", "write the melody, then the configuration in the ringtone mode",
-                "tavofoxctl --port 5 ringtone send fox-call.rtt --bpm 240");
-    send->add_option("FILE", melodyFile, "the melody file")->required();
-    CLI::Option* bpmOption =
-        send->add_option("--bpm", bpm, "beats a minute, 25..600, instead of the file's b=")->type_name("B");
-    send->add_flag("--no-staccato", noStaccato, "clear the staccato bit");
-    addVerify(send, parsed);
-    send->callback([&] {
-        ConsolePanel panel(0, err, {});
-        const RingtoneChoice choice = checkRingtoneSend(
-            melodyFile, bpmOption->count() ? std::optional(bpm) : std::nullopt, noStaccato, panel);
-        parsed.timerJob = [choice](TimerCommandLine& t) {
-            TimerCommandParts parts = t.parts();
-            return sendRingtone(parts, choice);
-        };
-    });
-
-    std::string soundFile, clock, memory;
-    CLI::App* sound = command(app, "sound",
-                              "upload an 8-bit mono 11025 Hz WAV file, as \"Load Sound \" does; on a\n"
-                              "terminal with a progress bar, Ctrl-C cancels after the block on the line",
-                              "tavofoxctl --port 5 sound fox.wav --verify");
-    sound->add_option("FILE", soundFile, "the WAV file");
-    addVerify(sound, parsed);
-    CLI::App* check = command(*sound, "check", "check a file as the upload would, without a timer",
-                              "tavofoxctl sound check fox.wav --clock 10000000 --memory 64");
-    check->add_option("FILE", soundFile, "the WAV file")->required();
-    check->add_option("--clock", clock, "the timer's clock, 8000000 (default) or 10000000")->type_name("HZ");
-    check->add_option("--memory", memory, "its sample memory: 0, 32, 64 (default) or 128")->type_name("KIB");
-    check->callback(
-        [&] { parsed.localJob = [&] { return checkSound(soundFile, clock, memory, out, err); }; });
-    sound->callback([&] {
-        if (parsed.localJob) return;
-        if (soundFile.empty()) throw commandLineError("sound needs a FILE. Run tavofoxctl sound --help");
-        checkSoundFile(soundFile);
-        parsed.timerJob = [file = soundFile](TimerCommandLine& t) {
-            if (!t.connect(false)) return ExitStatus::failed;
-            return uploadSound(t.operation(), t.panel(), file);
-        };
-    });
-
+    addGlobalOptions(app, line);
+    addPortsCommand(app, line);
+    for (const PlainTimerCommand& command : plainTimerCommands)
+        addPlainTimerCommand(app, line, command);
+    addWriteCommand(app, line);
+    addEventCommand(app, line);
+    addToneSequenceCommand(app, line);
+    addTransmitSequenceCommand(app, line);
+    addTuneCommand(app, line);
+    addRingtoneCommands(app, line);
+    addSoundCommands(app, line);
     try {
-        try {
-            std::vector<std::string> reversed(args.rbegin(), args.rend());
-            app.parse(reversed);
-        } catch (const CLI::CallForHelp&) {
-            out << app.help();
-            return ExitStatus::ok;
-        } catch (const CLI::CallForAllHelp&) {
-            out << app.help("", CLI::AppFormatMode::All);
-            return ExitStatus::ok;
-        } catch (const CLI::CallForVersion& e) {
-            out << e.what() << '\n';
-            return ExitStatus::ok;
-        } catch (const CLI::ExtrasError&) {
-            const auto extras = app.remaining(true);
-            const std::string first = extras.empty() ? std::string() : extras.front();
-            const auto selected = app.get_subcommands();
-            std::string hint = programName;
-            for (const CLI::App* sub = selected.empty() ? nullptr : selected.front(); sub;
-                 sub = sub->get_subcommands().empty() ? nullptr : sub->get_subcommands().front())
-                hint += " " + sub->get_name();
-            if (!first.empty() && first[0] == '-') throw unknownCommand(hint, "unknown option " + first);
-            if (selected.empty()) throw unknownCommand(hint, "unknown command \"" + first + "\"");
-            throw unknownCommand(hint, "unexpected argument \"" + first + "\"");
-        } catch (const CLI::ParseError& e) {
-            throw unknownCommand(programName, e.what());
-        }
-        if (parsed.localJob) return parsed.localJob();
-        if (!parsed.timerJob) throw commandLineError("a command is needed. Run tavofoxctl --help");
-        if (parsed.port.empty()) throw commandLineError("the command needs a timer: --port N");
-        const PortChoice port = parsePort(parsed.port);
-
-        std::ofstream traceFile;
-        std::optional<LineTrace> trace;
-        if (!parsed.trace.empty()) {
-            traceFile.open(utf8Path(parsed.trace), std::ios::binary | std::ios::trunc);
-            if (!traceFile) throw commandLineError(cannotTrace + parsed.trace);
-            trace.emplace(traceFile);
-        }
-        TimerCommandLine timer(port, in, out, err, sleeper, trace ? &*trace : nullptr);
-        return timer.run(*parsed.timerJob, parsed.verify);
+        if (const std::optional<int> answered = parseCommandLine(app, args, out)) return *answered;
+        return line.localJob ? line.localJob() : runTimerJob(line, in, sleeper);
     } catch (const UsageError& e) {
         if (*e.what()) err << e.what() << '\n';
         return ExitStatus::usage;

@@ -17,12 +17,6 @@
 
 namespace {
 
-constexpr int defaultSampleRate = 44100;
-// Every frequency of the preview lies below half the rate from here on.
-constexpr int lowestSampleRate = 16000;
-constexpr int highestSampleRate = 192000;
-constexpr const char* bpmOption = "--bpm: ";
-
 // The dialog's controls as the command line fills them: what the dialog would show, but
 // for the values given as options, which stand as if the operator had typed them.
 class ConsoleRingtoneForm : public RingtoneForm {
@@ -98,16 +92,8 @@ int encodeRingtone(const std::string& path, std::ostream& out, std::ostream& err
     return ExitStatus::ok;
 }
 
-int renderRingtoneWav(const std::string& path, const std::string& wavPath, const std::string& rateText,
+int renderRingtoneWav(const std::string& path, const std::string& wavPath, int sampleRate,
                       std::ostream& err) {
-    int sampleRate = defaultSampleRate;
-    if (!rateText.empty()) {
-        const std::optional<int> rate = parseDigits(rateText);
-        if (!rate || *rate < lowestSampleRate || *rate > highestSampleRate)
-            throw commandLineError("--rate needs a sample rate from " + std::to_string(lowestSampleRate) +
-                                   " to " + std::to_string(highestSampleRate));
-        sampleRate = *rate;
-    }
     ConsolePanel panel(0, err, {});
     ConsoleRingtoneForm form(panel);
     RingtoneDialogModel model(form, "");
@@ -120,20 +106,11 @@ int renderRingtoneWav(const std::string& path, const std::string& wavPath, const
     return writeWav(wavPath, synthesizer, err) ? ExitStatus::ok : ExitStatus::failed;
 }
 
-RingtoneChoice checkRingtoneSend(const std::string& path, const std::optional<std::string>& bpmText,
-                                 bool noStaccato, OperatorPanel& panel) {
+RingtoneChoice checkRingtoneSend(const std::string& path, std::optional<int> beatsPerMinute, bool noStaccato,
+                                 OperatorPanel& panel) {
     ConsoleRingtoneForm form(panel);
     if (noStaccato) form.staccato = false;
-    // The tempo typed on the command line is checked before the file is read, so that its
-    // message comes once and names the option.
-    if (bpmText) {
-        const std::optional<int> bpm = parseInteger(*bpmText);
-        const IntRange range = *ringtoneFieldRange(RingtoneField::beatsPerMinute);
-        if (!bpm) throw UsageError(bpmOption + std::string(FormText::notAnInteger));
-        if (*bpm < range.min || *bpm > range.max)
-            throw UsageError(bpmOption + formatRangeMessage(range.min, range.max));
-        form.typedBeatsPerMinute = *bpmText;
-    }
+    if (beatsPerMinute) form.typedBeatsPerMinute = std::to_string(*beatsPerMinute);
     RingtoneDialogModel model(form, "");
     model.loadRingtoneFile(path);
     // A file that gave no melody has said why; the send refuses it as the window does.

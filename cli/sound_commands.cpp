@@ -14,15 +14,8 @@
 
 namespace {
 
-constexpr int defaultMemoryKiB = 64;
 constexpr int largestMemoryKiB = 128;
 constexpr int bytesPerKiB = 1024;
-
-std::optional<int> parseChoice(const std::string& text, std::initializer_list<int> allowed) {
-    for (int value : allowed)
-        if (text == std::to_string(value)) return value;
-    return std::nullopt;
-}
 
 } // namespace
 
@@ -47,22 +40,7 @@ int uploadSound(OperationContext& op, ConsolePanel& panel, const std::string& fi
     return ExitStatus::failed;
 }
 
-int checkSound(const std::string& file, const std::string& clockText, const std::string& memoryText,
-               std::ostream& out, std::ostream& err) {
-    int clockHz = TimerClock::model684Hz;
-    int memoryKiB = defaultMemoryKiB;
-    if (!clockText.empty()) {
-        const std::optional<int> value =
-            parseChoice(clockText, {TimerClock::model684Hz, TimerClock::model628AHz});
-        if (!value) throw commandLineError("--clock takes 8000000 or 10000000, not " + clockText);
-        clockHz = *value;
-    }
-    if (!memoryText.empty()) {
-        const std::optional<int> value = parseChoice(memoryText, {0, 32, 64, largestMemoryKiB});
-        if (!value) throw commandLineError("--memory takes 0, 32, 64 or 128, not " + memoryText);
-        memoryKiB = *value;
-    }
-
+int checkSound(const std::string& file, int clockHz, int memoryKiB, std::ostream& out, std::ostream& err) {
     // The same checks and messages as the upload, without a timer.
     if (memoryKiB == 0) {
         err << SoundSampleText::noExternalMemory << '\n';

@@ -15,7 +15,8 @@ void checkSoundFile(const std::string& file);
 // "Load Sound " with file as the operator's choice; the exit status.
 int uploadSound(OperationContext& op, ConsolePanel& panel, const std::string& file);
 
+inline constexpr int soundCheckDefaultMemoryKiB = 64;
+
 // "sound check FILE [--clock 8000000|10000000] [--memory KIB]": key=value lines on out, or
-// the message that refuses the file on err. Throws UsageError for the options.
-int checkSound(const std::string& file, const std::string& clockText, const std::string& memoryText,
-               std::ostream& out, std::ostream& err);
+// the message that refuses the file on err.
+int checkSound(const std::string& file, int clockHz, int memoryKiB, std::ostream& out, std::ostream& err);

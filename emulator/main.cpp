@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -14,12 +15,15 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/usage_voice.h"
 #include "core/decimal.h"
+#include "core/link/port_names.h"
 #include "emulator/pty_runner.h"
 #include "emulator/timer_emulator.h"
 
 namespace {
 
+constexpr const char* programName = "tavofox-emulator";
 constexpr int usageExit = 2;
 constexpr int failureExit = 1;
 constexpr int largestVersionPart = 15;
@@ -54,17 +58,6 @@ struct Options {
     double oscillatorErrorPercent = 3.0;
     EmulatorFaults faults;
 };
-
-std::optional<double> parsePercent(const std::string& text) {
-    if (text.empty() || text.size() > 12 || text.find_first_not_of("+-.0123456789") != std::string::npos)
-        return std::nullopt;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() ||
-        !(value >= -largestOscillatorError && value <= largestOscillatorError))
-        return std::nullopt;
-    return value;
-}
 
 std::optional<int> parseNumber(const std::string& text, int smallest, int largest) {
     const std::optional<int> value = parseDigits(text);
@@ -111,87 +104,101 @@ bool addFault(const std::string& kind, EmulatorFaults& faults) {
     return true;
 }
 
-int usageError(const std::string& problem) {
-    std::fprintf(stderr, "tavofox-emulator: %s. Run tavofox-emulator --help\n", problem.c_str());
-    return usageExit;
+// MAJOR.MINOR, each part 0..15.
+bool parseFirmware(const std::string& text, Options& options) {
+    const auto dot = text.find('.');
+    if (dot == std::string::npos) return false;
+    const auto major = parseNumber(text.substr(0, dot), 0, largestVersionPart);
+    const auto minor = parseNumber(text.substr(dot + 1), 0, largestVersionPart);
+    if (!major || !minor) return false;
+    options.firmwareMajor = *major;
+    options.firmwareMinor = *minor;
+    return true;
+}
+
+// A check in the emulator's own words: problem when text fails accepted.
+CLI::Validator check(std::function<bool(const std::string&)> accepted, const std::string& problem) {
+    return CLI::Validator(
+        [accepted = std::move(accepted), problem](std::string& text) {
+            if (accepted(text)) return std::string();
+            return text.empty() ? problem : problem + ", not " + text;
+        },
+        "");
 }
 
 // Fills options from the arguments; an exit code when the program is to end at once.
 std::optional<int> parseArguments(int argc, char** argv, Options& options) {
-    CLI::App app(description, "tavofox-emulator");
+    CLI::App app(description, programName);
     app.footer(faultKinds);
-    std::string port, model, memory, firmware, oscillatorError;
+    std::string model = "684";
     std::vector<std::string> faults;
-    app.add_option("--port", port, "port number to offer, 1 or more")->type_name("N");
-    app.add_option("--model", model, "processor model: 684 (default) or 628A")->type_name("684|628A");
-    app.add_option("--memory", memory, "external sample memory in KiB (default 64)")
-        ->type_name("0|32|64|128");
-    app.add_option("--firmware", firmware, "firmware version, each part 0..15 (default 2.1)")
-        ->type_name("MAJOR.MINOR");
+    std::string port;
+    app.add_option("--port", port, "port number to offer: N or COM<N>, N 1 or more")
+        ->type_name("N")
+        ->required()
+        ->check(check(
+            [](const std::string& text) {
+                std::string problem;
+                const std::optional<PortChoice> choice = parsePortChoice(text, problem);
+                return choice && choice->number > 0;
+            },
+            "takes a number of 1 or more"));
+    app.add_option("--model", model, "processor model (default 684)")
+        ->type_name("684|628A")
+        ->check(CLI::IsMember({"684", "628A"}));
+    app.add_option("--memory", options.memoryKiB, "external sample memory in KiB (default 64)")
+        ->type_name("0|32|64|128")
+        ->check(CLI::IsMember({0, 32, 64, 128}));
+    app.add_option_function<std::string>(
+           "--firmware", [&options](const std::string& text) { parseFirmware(text, options); },
+           "firmware version, each part 0..15 (default 2.1)")
+        ->type_name("MAJOR.MINOR")
+        ->check(check(
+            [](const std::string& text) {
+                Options trial;
+                return parseFirmware(text, trial);
+            },
+            "takes MAJOR.MINOR, each 0..15"));
     app.add_option("--eeprom", options.eepromPath,
                    "keeps the parameter memory (256 bytes) in FILE between runs,\n"
                    "and the external sample memory in FILE.samples")
-        ->type_name("FILE");
+        ->type_name("FILE")
+        ->check(check([](const std::string& text) { return !text.empty(); }, "needs a file name"));
     app.add_option("--received", options.receivedPath,
                    "writes every byte received, as it came, to FILE when it ends")
-        ->type_name("FILE");
+        ->type_name("FILE")
+        ->check(check([](const std::string& text) { return !text.empty(); }, "needs a file name"));
     app.add_flag("--paced", options.paced, "carries every byte, both ways, at the pace of a 19200-baud line");
-    app.add_option("--oscillator-error", oscillatorError,
-                   "factory error of the internal oscillator in percent, -50..50\n"
+    app.add_option("--oscillator-error", options.oscillatorErrorPercent,
+                   "factory error of the internal oscillator in percent\n"
                    "(default +3.0); while tuning, each trim received prints the\n"
                    "frequency a counter on the LED pin would show (the emulator's\n"
                    "own model: 250 kHz nominal, 0.75 % a trim step)")
-        ->type_name("PERCENT");
+        ->type_name("PERCENT")
+        ->check(CLI::Range(-largestOscillatorError, largestOscillatorError));
     app.add_option("--fault", faults, "misbehaves as a faulty timer or line; repeatable")
         ->type_name("KIND")
-        ->allow_extra_args(false);
+        ->allow_extra_args(false)
+        ->check(check(
+            [](const std::string& kind) {
+                EmulatorFaults trial;
+                return addFault(kind, trial);
+            },
+            "takes a kind listed in --help"));
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         std::fputs(app.help().c_str(), stdout);
         return 0;
     } catch (const CLI::ParseError& e) {
-        return usageError(e.what());
+        std::fprintf(stderr, "%s\n", usageRefusal(programName, app, e).c_str());
+        return usageExit;
     }
-
-    if (port.empty()) return usageError("--port is required");
-    const auto number = parseNumber(port, 1, 999999999);
-    if (!number) return usageError("--port takes a number of 1 or more, not " + port);
-    options.port = *number;
-    if (model == "628A")
-        options.model = TimerEmulator::Model::Pic628A;
-    else if (!model.empty() && model != "684")
-        return usageError("--model takes 684 or 628A, not " + model);
-    if (!memory.empty()) {
-        const auto kib = parseNumber(memory, 0, 128);
-        if (!kib || (*kib != 0 && *kib != 32 && *kib != 64 && *kib != 128))
-            return usageError("--memory takes 0, 32, 64 or 128, not " + memory);
-        options.memoryKiB = *kib;
-    }
-    if (!firmware.empty()) {
-        const auto dot = firmware.find('.');
-        const auto major = dot == std::string::npos
-                               ? std::nullopt
-                               : parseNumber(firmware.substr(0, dot), 0, largestVersionPart);
-        const auto minor = dot == std::string::npos
-                               ? std::nullopt
-                               : parseNumber(firmware.substr(dot + 1), 0, largestVersionPart);
-        if (!major || !minor) return usageError("--firmware takes MAJOR.MINOR, each 0..15, not " + firmware);
-        options.firmwareMajor = *major;
-        options.firmwareMinor = *minor;
-    }
+    std::string problem;
+    options.port = parsePortChoice(port, problem)->number;
+    if (model == "628A") options.model = TimerEmulator::Model::Pic628A;
     for (const std::string& kind : faults)
-        if (!addFault(kind, options.faults))
-            return usageError("--fault takes a kind listed in --help, not " + kind);
-    if (!oscillatorError.empty()) {
-        const auto percent = parsePercent(oscillatorError);
-        if (!percent)
-            return usageError("--oscillator-error takes a percentage -50..50, not " + oscillatorError);
-        options.oscillatorErrorPercent = *percent;
-    }
-    if (app.count("--eeprom") && options.eepromPath.empty()) return usageError("--eeprom needs a file name");
-    if (app.count("--received") && options.receivedPath.empty())
-        return usageError("--received needs a file name");
+        addFault(kind, options.faults);
     return std::nullopt;
 }
 

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <system_error>
 
 #include "core/decimal.h"
 
 namespace {
 constexpr std::string_view namePrefix = "COM";
+constexpr std::string_view windowsDevicePrefix = "\\\\.\\";
 } // namespace
 
 std::string portName(unsigned n) {
@@ -28,4 +31,30 @@ std::vector<unsigned> comPortNumbers(const std::vector<std::string>& names) {
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     return numbers;
+}
+
+std::optional<PortChoice> parsePortChoice(std::string_view text, std::string& problem) {
+    if (const int number = comPortNumber(text); number > 0) return PortChoice{number, {}};
+    if (const std::optional<int> number = parseDigits(text); number && *number >= 1)
+        return PortChoice{*number, {}};
+    if (text.find_first_of("/\\") == std::string_view::npos) {
+        problem = "takes a port number, COM<N> or a device path, not " + std::string(text);
+        return std::nullopt;
+    }
+    if (text.starts_with(windowsDevicePrefix)) return PortChoice{0, std::string(text)};
+    // The name is UTF-8 on every system; POSIX takes its bytes as they are.
+    const std::filesystem::path path(std::u8string(text.begin(), text.end()));
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
+        problem = "no such device: " + std::string(text);
+        return std::nullopt;
+    }
+    if (std::filesystem::is_regular_file(status) || std::filesystem::is_directory(status)) {
+        problem = std::string(text) + " is a " +
+                  (std::filesystem::is_directory(status) ? "folder" : "regular file") +
+                  ", not a serial device";
+        return std::nullopt;
+    }
+    return PortChoice{0, std::string(text)};
 }
