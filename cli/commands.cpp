@@ -36,6 +36,7 @@
 #include "core/operations/sequence_tables.h"
 #include "core/operations/tone_sequence_edit.h"
 #include "core/operations/whole_setup.h"
+#include "core/operations/write_log.h"
 #include "core/timer_settings.h"
 
 namespace {
@@ -48,6 +49,7 @@ constexpr const char* cannotTrace = "cannot write the trace to ";
 constexpr const char* verifiedPrefix = "verified: ";
 constexpr const char* notVerifiedFormat = "not verified: the %s is not sent back by the timer";
 constexpr const char* cwNotWritten = "configuration applied; CW message not written";
+constexpr const char* passedOverNote = ": the timer's own, passed over: a setup leaves them in the timer";
 // A settings file is a page of text: anything that cannot be read whole within this (a
 // folder, a device that never ends, a read error) is refused before the timer is woken.
 constexpr std::size_t settingsFileLimit = std::size_t{1} << 20;
@@ -65,6 +67,7 @@ constexpr const char* exitStatuses = "Exit status:\n"
 constexpr const char* mainFooter =
     "Commands:\n"
     "  tavofoxctl ports\n"
+    "  tavofoxctl log\n"
     "  tavofoxctl --port PORT identify | reset | test-mode | read\n"
     "  tavofoxctl --port PORT write [--from FILE [--fox NAME]] [key=value ...] [--verify]\n"
     "  tavofoxctl event FILE\n"
@@ -82,8 +85,11 @@ constexpr const char* mainFooter =
     "/dev/serial/by-id/..., \\\\.\\COM12 on Windows).\n"
     "--verify, after a command that writes the parameter memory, reads the configuration back\n"
     "and compares every block written within its first 128 bytes: \"verified: configuration\n"
-    "block at 0, CW block at 32\", or \"verify failed: configuration block at 0, byte 4: wrote\n"
-    "02, read 03\" and exit status 1. The ringtone block at 128 is not sent back by the timer.\n"
+    "block at 0, CW block at 32\", or the first difference in the window's words with its cell,\n"
+    "\"verify failed: Cycle ID of transmitter: written 3, the timer holds 4 (cell 4)\", and exit\n"
+    "status 1. The ringtone block at 128 is not sent back by the timer.\n"
+    "write --from FILE writes a setup as the window's Write Whole Setup does, and always reads\n"
+    "it back. Every such write is recorded in the write log that `tavofoxctl log` prints.\n"
     "Run tavofoxctl COMMAND --help for a command's arguments and an example.\n";
 
 std::string readSettingsFile(const std::string& path) {
@@ -100,71 +106,118 @@ std::string readSettingsFile(const std::string& path) {
     return content;
 }
 
-// What write takes: the file's lines first, then the command line's, which override them,
-// and the ringtone and sound file of a setup.
+// What write takes: the file's lines first, then the command line's, which override them.
+// With a file it is a setup, written by the setup write; without one, the settings written
+// by the configuration write with the tables they name.
 struct WriteInput {
+    std::string fromFile;
+    std::vector<SettingsAssignment> lines; // a setup's lines, the command line's after them
     std::vector<SettingsAssignment> assignments;
     SequenceTables tables;
-    TimerSetup setup;
-    bool withSound = false;
+    SetupWriteRequest request;
+    std::vector<std::string> passedOver;
 };
+
+// The folder a setup's relative sound file is taken from, named in full.
+std::string fileDirectory(const std::string& file) {
+    std::error_code error;
+    return utf8Name(std::filesystem::absolute(utf8Path(file), error).parent_path());
+}
+
+// A refusal named by the file when it came from one of the file's lines.
+UsageError refusal(const std::string& fromFile, const std::string& failure) {
+    const bool fromLine = failure.rfind("line ", 0) == 0;
+    return UsageError(fromLine ? fromFile + ": " + failure : failure);
+}
 
 WriteInput checkWrite(const std::string& fromFile, const std::string& fox,
                       const std::vector<std::string>& given, bool withSound, std::ostream& err) {
     WriteInput input;
-    std::size_t fromFileCount = 0;
+    input.fromFile = fromFile;
     std::string error;
-    if (!fromFile.empty()) {
-        // Of an event, the fox's setup: the event's lines with the fox's over them.
-        const std::string content = foxOfEvent(fromFile, readSettingsFile(fromFile), fox, err);
-        auto extras = parseSetupExtras(content, utf8Name(utf8Path(fromFile).parent_path()), error);
-        if (!extras) throw commandLineError(fromFile + ": " + error);
-        input.setup = std::move(*extras);
-        input.withSound = withSound && !input.setup.soundFile.empty();
-        if (input.withSound) checkSoundFile(input.setup.soundFile);
-        auto lines = parseSettingsFile(content, error);
-        if (!lines) throw commandLineError(fromFile + ": " + error);
-        input.assignments = std::move(*lines);
-        fromFileCount = input.assignments.size();
-    }
+    std::vector<SettingsAssignment> commandLine;
     for (const std::string& text : given) {
         auto assignment = parseAssignment(text, error);
         if (!assignment) throw commandLineError(error);
-        input.assignments.push_back(std::move(*assignment));
+        commandLine.push_back(std::move(*assignment));
     }
-    // Checked on the start values: each value stands on its own, so a value that passes here
-    // passes on any timer whose own values pass.
-    TimerSettings trial;
-    std::optional<std::string> failure = takeSequenceTables(input.assignments, input.tables);
-    if (!failure) failure = applySettings(input.assignments, trial);
-    if (!failure) return input;
-    // A refused value whose last assignment came from the file is named with the file.
-    for (std::size_t i = input.assignments.size(); i-- > 0;) {
-        const std::string& key = input.assignments[i].key;
-        if (failure->rfind(key, 0) != 0 || failure->find_first_of(": ", key.size()) != key.size()) continue;
-        if (i < fromFileCount) throw UsageError(fromFile + ": " + *failure);
-        break;
+    if (fromFile.empty()) {
+        input.assignments = std::move(commandLine);
+        // Checked on the start values: each value stands on its own, so a value that passes
+        // here passes on any timer whose own values pass.
+        TimerSettings trial;
+        std::optional<std::string> failure = takeSequenceTables(input.assignments, input.tables);
+        if (!failure) failure = applySettings(input.assignments, trial);
+        if (failure) throw UsageError(*failure);
+        return input;
     }
-    throw UsageError(*failure);
+    // Of an event, the fox's setup: the event's lines with the fox's over them.
+    auto lines = parseSetupLines(foxOfEvent(fromFile, readSettingsFile(fromFile), fox, err), error);
+    if (!lines) throw commandLineError(fromFile + ": " + error);
+    input.lines = std::move(*lines);
+    for (SettingsAssignment& assignment : commandLine) {
+        // The trim given here is written; the timer's own one in a file never is.
+        if (assignment.key == "oscillatorTune") {
+            TimerSettings trial;
+            if (auto failure = applySettings({assignment}, trial)) throw UsageError(*failure);
+            input.request.oscillatorTune = trial.oscillatorTune;
+        } else {
+            input.lines.push_back(std::move(assignment));
+        }
+    }
+    TimerSetup trial;
+    if (auto failure = applySetupLines(input.lines, fileDirectory(fromFile), trial))
+        throw refusal(fromFile, *failure);
+    input.passedOver = trial.passedOver;
+    input.request.setupPath = fromFile;
+    input.request.foxName = fox;
+    input.request.sound = withSound ? SoundChoice::upload : SoundChoice::skip;
+    if (withSound && !trial.soundFile.empty()) {
+        try {
+            checkSoundFile(trial.soundFile);
+        } catch (const UsageError& e) {
+            const auto line = std::find_if(input.lines.begin(), input.lines.end(),
+                                           [](const SettingsAssignment& a) { return a.key == "soundFile"; });
+            std::string message = e.what();
+            while (!message.empty() && message.back() == '\n')
+                message.pop_back();
+            throw refusal(fromFile, "line " + std::to_string(line->line) + ": soundFile: " + trial.soundFile +
+                                        ": " + message);
+        }
+    }
+    return input;
 }
 
-// write: the connected timer's settings under the assignments, the tables, the setup's
-// melody, the configuration, then the setup's sound when asked for. A sound for a timer
-// without external memory is refused before anything is written.
-int writeSettings(OperationContext& op, ConsolePanel& panel, const WriteInput& input) {
-    if (input.withSound && op.session.externalMemorySize() == 0) {
-        panel.showMessage(WholeSetupText::soundWithoutMemory, MessageIcon::Warning);
-        return ExitStatus::failed;
-    }
+// write without a file: the connected timer's settings under the assignments, the tables,
+// then the configuration.
+int writeSettings(OperationContext& op, const WriteInput& input) {
     if (!writeSequenceTables(op, input.tables)) return ExitStatus::failed;
-    if (const std::optional<RingtoneMelody> melody = setupRingtoneMelody(input.setup);
-        melody &&
-        !op.session.writeBlock(TimerMemoryMap::ringtoneAddress, TimerMemoryMap::ringtoneLength, *melody)) {
-        panel.showMessage(RingtoneLoadText::writeFailed, MessageIcon::Warning);
+    return writeConfiguration(op) ? ExitStatus::ok : ExitStatus::failed;
+}
+
+// write --from: the setup laid over what the timer holds, written by the setup write.
+int writeSetupFile(OperationContext& op, std::ostream& err, const WriteInput& input,
+                   const std::string& port) {
+    if (!input.passedOver.empty()) {
+        std::string keys;
+        for (const std::string& key : input.passedOver)
+            keys += (keys.empty() ? "" : ", ") + key;
+        err << input.fromFile << ": " << keys << passedOverNote << '\n';
+    }
+    TimerSetup setup;
+    setup.settings = op.settings;
+    if (auto failure = applySetupLines(input.lines, fileDirectory(input.fromFile), setup)) {
+        err << refusal(input.fromFile, *failure).what() << '\n';
         return ExitStatus::failed;
     }
-    if (!writeConfiguration(op)) return ExitStatus::failed;
-    return input.withSound ? uploadSound(op, panel, input.setup.soundFile) : ExitStatus::ok;
+    SetupWriteRequest request = input.request;
+    request.portName = port;
+    const SetupWriteOutcome outcome = writeSetup(op, setup, request);
+    err << outcome.message;
+    if (outcome.differenceCell) err << " (cell " << *outcome.differenceCell << ")";
+    err << '\n';
+    if (!outcome.note.empty()) err << outcome.note << '\n';
+    return outcome.complete() ? ExitStatus::ok : ExitStatus::failed;
 }
 
 void checkToneSequence(const std::string& text) {
@@ -177,7 +230,10 @@ class TimerCommandLine {
 public:
     TimerCommandLine(const PortChoice& port, std::istream& in, std::ostream& out, std::ostream& err,
                      const ConsolePanel::Sleeper& sleeper, LineObserver* trace)
-        : in_(in), out_(out), err_(err), panel_(port.number, err, sleeper),
+        : in_(in), out_(out), err_(err),
+          portLabel_(port.devicePath.empty() ? portName(static_cast<unsigned>(port.number))
+                                             : port.devicePath),
+          panel_(port.number, err, sleeper),
           session_(panel_, panel_, settings_), operation_{session_, panel_, panel_, settings_} {
         session_.setLineObserver(trace);
         session_.setDevicePath(port.devicePath);
@@ -204,6 +260,8 @@ public:
     }
 
     std::ostream& out() { return out_; }
+    std::ostream& err() { return err_; }
+    const std::string& portLabel() const { return portLabel_; }
     ConsolePanel& panel() { return panel_; }
     TimerSession& session() { return session_; }
     OperationContext& operation() { return operation_; }
@@ -213,6 +271,7 @@ private:
     std::istream& in_;
     std::ostream& out_;
     std::ostream& err_;
+    std::string portLabel_;
     TimerSettings settings_;
     ConsolePanel panel_;
     TimerSession session_;
@@ -329,6 +388,24 @@ int listPorts(std::ostream& out) {
     return ExitStatus::ok;
 }
 
+int printWriteLog(std::ostream& out, std::ostream& err) {
+    const std::optional<std::vector<WriteLogEntry>> entries = readWriteLog();
+    if (!entries) {
+        err << programPrefix << cannotRead << utf8Name(writeLogPath()) << '\n';
+        return ExitStatus::failed;
+    }
+    out << writeLogHeader << '\n';
+    for (const WriteLogEntry& entry : *entries)
+        out << formatWriteLogLine(entry) << '\n';
+    return ExitStatus::ok;
+}
+
+void addLogCommand(CLI::App& app, CommandLine& line) {
+    addCommand(app, "log", "print the write log: one line for every setup written, from the window or here",
+               "tavofoxctl log")
+        ->callback([&line] { line.localJob = [&line] { return printWriteLog(line.out, line.err); }; });
+}
+
 void addPortsCommand(CLI::App& app, CommandLine& line) {
     addCommand(app, "ports", "list the serial ports: COM<N>, a tab, the device", "tavofoxctl ports")
         ->callback([&line] { line.localJob = [&line] { return listPorts(line.out); }; });
@@ -389,14 +466,16 @@ void addWriteCommand(CLI::App& app, CommandLine& line) {
     auto options = std::make_shared<Options>();
     CLI::App* write =
         addTimerCommand(app, line, "write",
-                        "write settings: the timer's own, then FILE's lines, then the key=value\n"
+                        "write settings: what the timer holds, then FILE's lines, then the key=value\n"
                         "arguments (which override the file), checked with the form's rules",
                         "tavofoxctl --port 5 write --from fox.txt cycleId=3");
     CLI::Option* from =
         write
             ->add_option("--from", options->fromFile,
-                         "key=value lines as `read` prints them, or a setup file (.tavofox): its\n"
-                         "ringtone is written too")
+                         "a setup file (.tavofox) or key=value lines as `read` prints them, written\n"
+                         "as the window's Write Whole Setup writes it: its tables and ringtone too,\n"
+                         "never the timer's own trim and table length; read back, and recorded in\n"
+                         "the write log")
             ->type_name("FILE")
             ->check(regularFile);
     write
@@ -407,14 +486,18 @@ void addWriteCommand(CLI::App& app, CommandLine& line) {
         ->needs(from);
     write->add_option("key=value", options->assignments, "a setting as `read` prints it");
     write->add_flag("--with-sound", options->withSound,
-                    "upload the setup's soundFile too, with a progress bar");
+                    "upload the setup's soundFile too, with a progress bar (without it the sound\n"
+                    "is left out, and stderr says so)");
     addVerify(write, line);
     write->callback([&line, options] {
         auto input = std::make_shared<WriteInput>(
             checkWrite(options->fromFile, options->fox, options->assignments, options->withSound, line.err));
         line.timerJob = [input](TimerCommandLine& t) {
-            if (!t.connect(true) || !t.checked(input->assignments)) return ExitStatus::failed;
-            return writeSettings(t.operation(), t.panel(), *input);
+            if (!t.connect(true)) return ExitStatus::failed;
+            if (!input->fromFile.empty())
+                return writeSetupFile(t.operation(), t.err(), *input, t.portLabel());
+            if (!t.checked(input->assignments)) return ExitStatus::failed;
+            return writeSettings(t.operation(), *input);
         };
     });
 }
@@ -645,6 +728,7 @@ int runTavofoxctl(const std::vector<std::string>& args, std::istream& in, std::o
     app.fallthrough();
     addGlobalOptions(app, line);
     addPortsCommand(app, line);
+    addLogCommand(app, line);
     for (const PlainTimerCommand& command : plainTimerCommands)
         addPlainTimerCommand(app, line, command);
     addWriteCommand(app, line);

@@ -15,6 +15,7 @@ set(TAVOFOX_CORE_SOURCES
   core/formats/tone_synthesis.cpp
   core/formats/wav_sound.cpp
   core/form/settings_form.cpp
+  core/form/settings_table.cpp
   core/form/settings_text.cpp
   core/form/event_file.cpp
   core/form/event_timeline.cpp
@@ -29,6 +30,7 @@ set(TAVOFOX_CORE_SOURCES
   core/operations/ringtone_load.cpp
   core/operations/sound_upload.cpp
   core/operations/whole_setup.cpp
+  core/operations/write_log.cpp
 )
 # The serial port and the port numbers of the platform.
 if(WIN32)

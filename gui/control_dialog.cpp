@@ -22,7 +22,6 @@
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QThread>
-#include <QTime>
 #include <QTimer>
 #include <QUrl>
 #include <QValidator>
@@ -31,6 +30,7 @@
 #include "core/form/event_file.h"
 #include "core/formats/config_image.h"
 #include "core/formats/tone_sequence.h"
+#include "core/link/port_names.h"
 #include "core/link/port_numbers.h"
 #include "core/operations/configuration.h"
 #include "core/operations/connect.h"
@@ -52,6 +52,7 @@
 #include "gui/system_menu.h"
 #include "gui/tone_sequence_dialog.h"
 #include "gui/transmit_sequence_dialog.h"
+#include "gui/write_log_dialog.h"
 #include "ui_control_dialog.h"
 
 namespace {
@@ -64,14 +65,11 @@ const QString openSetupText = QStringLiteral("&Open Setup...");
 const QString saveSetupText = QStringLiteral("&Save Setup...");
 const QString writeSetupText = QStringLiteral("&Write Whole Setup to Timer");
 const QString verifyWritesText = QStringLiteral("&Verify after writing");
+const QString showWriteLogText = QStringLiteral("Show Write &Log...");
 const QString setupFilter = QStringLiteral("Timer Setups (*.tavofox)");
 constexpr const char* setupOpenFilter = "Timer Setups (*.tavofox)|*.tavofox|All Files (*.*)|*.*||";
 constexpr const char* cannotReadSetup = "The setup file cannot be read: ";
 constexpr const char* cannotWriteSetup = "The setup file cannot be written: ";
-// A fox's state in the Event window: when, on which port, which timer.
-constexpr const char* foxWrittenText = "written and verified %1 on %2, %3";
-constexpr const char* foxFailedText = "write failed %1 on %2, %3";
-constexpr const char* foxCancelledText = "cancelled %1 on %2, %3";
 // Larger than any setup; a larger file is no setup.
 constexpr qint64 setupFileLimit = 1 << 20;
 
@@ -83,11 +81,14 @@ bool succeeded(Outcome outcome) {
     return outcome == Outcome::done;
 }
 
-// The first line of a ringtone file, the melody a setup carries.
-std::string firstLineOf(const std::string& path) {
+// The first line of a ringtone file, the melody a setup carries; nothing for one the timer
+// cannot play.
+std::string ringtoneLineOf(const std::string& path) {
     QFile file(QString::fromStdString(path));
     if (path.empty() || !file.open(QIODevice::ReadOnly)) return {};
-    return file.readLine(4096).trimmed().toStdString();
+    TimerSetup setup;
+    setup.ringtone = file.readLine(4096).trimmed().toStdString();
+    return setupRingtoneMelody(setup) ? setup.ringtone : std::string();
 }
 
 // The CW text edit: letters become capitals as they are typed. The timer keys one byte per
@@ -181,17 +182,38 @@ void ControlDialog::prepareControls() {
 
 void ControlDialog::connectEvents() {
     onClicked(ui_->connectButton, [this] { connectTimer(); });
-    onClicked(ui_->retrieveButton, [this] { readConfiguration(operation_); });
+    onClicked(ui_->retrieveButton, [this] {
+        if (readConfiguration(operation_)) takeTimerTables(draft_, settings_);
+    });
     onClicked(ui_->writeButton, [this] { verified([this] { return writeConfiguration(operation_); }); });
     onClicked(ui_->resetButton, [this] { session_.resetTimer(); });
     onClicked(ui_->syncButton, [this] { session_.startTestMode(); });
-    onClicked(ui_->toneSequenceButton,
-              [this] { verified([this] { return ::editToneSequence(operation_); }); });
-    onClicked(ui_->transmitSequenceButton,
-              [this] { verified([this] { return ::editTransmitSequence(operation_); }); });
+    // What the operator edits or loads belongs to the setup Save Setup saves.
+    onClicked(ui_->toneSequenceButton, [this] {
+        verified([this] {
+            const Outcome outcome = ::editToneSequence(operation_);
+            if (outcome == Outcome::done) draft_.toneSequenceSet = true;
+            return outcome;
+        });
+    });
+    onClicked(ui_->transmitSequenceButton, [this] {
+        verified([this] {
+            const auto outcome = ::editTransmitSequence(operation_);
+            if (succeeded(outcome)) draft_.transmitSequenceSet = true;
+            return outcome;
+        });
+    });
     onClicked(ui_->calibrateButton, [this] { ::tuneOscillator(operation_); });
-    onClicked(ui_->loadRingtoneButton, [this] { verified([this] { return ::loadRingtone(operation_); }); });
-    onClicked(ui_->loadSoundButton, [this] { ::loadSoundSample(operation_); });
+    onClicked(ui_->loadRingtoneButton, [this] {
+        verified([this] {
+            const Outcome outcome = ::loadRingtone(operation_);
+            if (outcome == Outcome::done) draft_.ringtone = ringtoneLineOf(settings_.ringtoneFilePath);
+            return outcome;
+        });
+    });
+    onClicked(ui_->loadSoundButton, [this] {
+        if (::loadSoundSample(operation_) == Outcome::done) draft_.soundFile = settings_.audioFilePath;
+    });
     connect(ui_->quitButton, &QPushButton::clicked, this, &ControlDialog::accept);
 
     connect(ui_->transmissionGroup, &QButtonGroup::idClicked, this, [this] {
@@ -280,9 +302,9 @@ template <typename Operation> void ControlDialog::verified(Operation operation) 
     const std::size_t first = session_.writtenBlocks().size();
     if (!succeeded(operation()) || !choices_.verifyWrites) return;
     const std::vector<WrittenBlock>& blocks = session_.writtenBlocks();
-    const std::optional<std::string> difference =
+    const std::optional<ReadBackDifference> difference =
         readBackDifference(session_, std::span(blocks).subspan(std::min(first, blocks.size())));
-    if (difference) showMessage(*difference);
+    if (difference) showMessage(difference->text);
 }
 
 void ControlDialog::addSetupActions() {
@@ -297,9 +319,20 @@ void ControlDialog::addSetupActions() {
     writeSetupAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
     connect(writeSetupAction_, &QAction::triggered, this, [this] {
         runOperation([this] {
-            if (setup_) writeWholeSetup(operation_, *setup_);
+            if (!setup_) return;
+            const SetupWriteRequest request{choices_.setupFile,
+                                            {},
+                                            portName(static_cast<unsigned>(settings_.comPort)),
+                                            std::nullopt,
+                                            SoundChoice::ask};
+            const SetupWriteOutcome outcome = writeSetup(operation_, *setup_, request);
+            updateSetupControls();
+            showMessage(outcome.message);
         });
+        updateSetupControls();
     });
+    QAction* log = addAction(showWriteLogText);
+    connect(log, &QAction::triggered, this, [this] { showWriteLog(this); });
     QAction* verify = addAction(verifyWritesText);
     verify->setCheckable(true);
     verify->setChecked(choices_.verifyWrites);
@@ -316,11 +349,15 @@ void ControlDialog::addSetupActions() {
 
 void ControlDialog::updateSetupControls() {
     writeSetupAction_->setEnabled(session_.connected() && setup_.has_value());
+    // The title names the setup (and the event's fox) only while the form shows its values:
+    // not over a timer's own.
     QString file = QFileInfo(QString::fromStdString(choices_.setupFile)).fileName();
     if (fox_)
         file =
             QString::fromStdString(eventWindow_->event().foxes.at(*fox_).name) + QStringLiteral(" - ") + file;
-    setWindowTitle(setup_ ? QStringLiteral("%1 - %2").arg(file, baseTitle_) : baseTitle_);
+    setWindowTitle(setup_ && formHoldsSetup(settings_, *setup_)
+                       ? QStringLiteral("%1 - %2").arg(file, baseTitle_)
+                       : baseTitle_);
 }
 
 void ControlDialog::chooseSetupToOpen() {
@@ -361,6 +398,7 @@ bool ControlDialog::openSetup(const QString& path) {
     if (!setup->soundFile.empty()) settings_.audioFilePath = setup->soundFile;
     showForm(settings_);
     updateModeControls(settings_);
+    draft_ = *setup;
     setup_ = std::move(setup);
     fox_.reset();
     if (eventWindow_) eventWindow_->hide();
@@ -388,6 +426,7 @@ bool ControlDialog::openEvent(const QString& path, const std::string& content) {
     const std::size_t index =
         absolute == eventWindow_->path() && fox_ && *fox_ < event->foxes.size() ? *fox_ : 0;
     eventWindow_->setEvent(*event, absolute);
+    eventWindow_->showLog(readWriteLog().value_or(std::vector<WriteLogEntry>{}));
     eventWindow_->setConnected(session_.connected());
     choices_.setupFile = absolute.toStdString();
     saveWindowChoices(choices_);
@@ -429,6 +468,7 @@ void ControlDialog::showFox(std::size_t index) {
     if (!fox.setup.soundFile.empty()) settings_.audioFilePath = fox.setup.soundFile;
     showForm(settings_);
     updateModeControls(settings_);
+    draft_ = fox.setup;
     setup_ = fox.setup;
     fox_ = index;
     updateSetupControls();
@@ -436,39 +476,28 @@ void ControlDialog::showFox(std::size_t index) {
 
 void ControlDialog::writeFox(std::size_t index) {
     const EventFox fox = eventWindow_->event().foxes.at(index);
-    Outcome outcome = Outcome::failed;
-    runOperation([&] { outcome = writeWholeSetup(operation_, fox.setup); });
-    const QString when = QTime::currentTime().toString(QStringLiteral("HH:mm"));
-    const QString port = QString::fromStdString(portName(static_cast<unsigned>(settings_.comPort)));
-    const QString identity = QString::fromStdString(session_.identity().text());
-    const char* state = outcome == Outcome::done        ? foxWrittenText
-                        : outcome == Outcome::cancelled ? foxCancelledText
-                                                        : foxFailedText;
+    const std::string port = portName(static_cast<unsigned>(settings_.comPort));
+    bool complete = false;
+    runOperation([&] {
+        const SetupWriteRequest request{eventWindow_->path().toStdString(), fox.name, port, std::nullopt,
+                                        SoundChoice::ask};
+        const SetupWriteOutcome outcome = writeSetup(operation_, fox.setup, request);
+        complete = outcome.complete();
+        updateSetupControls();
+        showMessage(outcome.message);
+    });
+    updateSetupControls();
     // Read back as written: the timer holds this fox now.
-    if (outcome == Outcome::done) eventWindow_->markTimer(fox.setup.settings, port);
-    eventWindow_->setWritten(index, QString::fromLatin1(state).arg(when, port, identity),
-                             outcome == Outcome::done);
+    if (complete) eventWindow_->markTimer(fox.setup.settings, QString::fromStdString(port));
+    eventWindow_->showLog(readWriteLog().value_or(std::vector<WriteLogEntry>{}));
+    if (complete) eventWindow_->selectNextUnwritten(index);
 }
 
 bool ControlDialog::saveSetup(const QString& path) {
     if (eventWindow_ && fox_ && QFileInfo(path).absoluteFilePath() == eventWindow_->path())
         return saveFox(path);
     if (!readForm(settings_)) return false;
-    TimerSetup setup;
-    setup.settings = settings_;
-    setup.transmitSequenceSet = true;
-    // A sequence the timer would refuse is left out rather than saved.
-    setup.toneSequenceSet =
-        toneSequenceAccepted(parseToneSequenceText(settings_.toneSequenceText, session_.clockHz()));
-    if (setup_) {
-        setup.ringtone = setup_->ringtone;
-        setup.ringtoneBeatsPerMinute = setup_->ringtoneBeatsPerMinute;
-        setup.ringtoneStaccato = setup_->ringtoneStaccato;
-    } else {
-        setup.ringtone = firstLineOf(settings_.ringtoneFilePath);
-        if (!setupRingtoneMelody(setup)) setup.ringtone.clear();
-    }
-    setup.soundFile = settings_.audioFilePath;
+    TimerSetup setup = setupToSave(draft_, settings_);
     if (session_.connected()) {
         setup.timer = setupTimerText(session_.identity());
         setup.saved = QDate::currentDate().toString(Qt::ISODate).toStdString();
@@ -486,6 +515,7 @@ bool ControlDialog::saveSetup(const QString& path) {
     // Held as the file holds it: what it leaves not set is not written.
     std::string error;
     setup_ = parseSetupText(text, directory.toStdString(), settings_, error);
+    if (setup_) draft_ = *setup_;
     if (!setup_) showMessage(cannotReadSetup + QFileInfo(path).fileName().toStdString() + "\n" + error);
     choices_.setupFile = QFileInfo(path).absoluteFilePath().toStdString();
     saveWindowChoices(choices_);
@@ -496,15 +526,7 @@ bool ControlDialog::saveSetup(const QString& path) {
 bool ControlDialog::saveFox(const QString& path) {
     if (!readForm(settings_)) return false;
     const EventFox& fox = eventWindow_->event().foxes.at(*fox_);
-    TimerSetup changed = fox.setup;
-    changed.settings = settings_;
-    // The timer's own settings are not the fox's.
-    changed.settings.oscillatorTune = fox.setup.settings.oscillatorTune;
-    changed.settings.tableLength = fox.setup.settings.tableLength;
-    changed.transmitSequenceSet = fox.setup.transmitSequenceSet ||
-                                  changed.settings.transmitSequence != fox.setup.settings.transmitSequence;
-    changed.toneSequenceSet =
-        fox.setup.toneSequenceSet || changed.settings.toneSequenceText != fox.setup.settings.toneSequenceText;
+    const TimerSetup changed = setupToSave(draft_, settings_);
     const std::string directory = QFileInfo(path).absolutePath().toStdString();
     const std::string name = QFileInfo(path).fileName().toStdString();
     QFile current(path);
@@ -564,7 +586,10 @@ bool ControlDialog::confirm(std::string_view question) {
 
 void ControlDialog::connectTimer() {
     ConfigImage image;
-    if (::connectTimer(operation_, true, &image) != Connection::connected || !eventWindow_) return;
+    const Connection connection = ::connectTimer(operation_, true, &image);
+    if (connection == Connection::connected) takeTimerTables(draft_, settings_);
+    updateSetupControls();
+    if (connection != Connection::connected || !eventWindow_) return;
     // What the timer holds; one never written holds no fox.
     std::optional<TimerSettings> held;
     if (image.settingsStored()) image.decode(held.emplace(), session_.clockHz());

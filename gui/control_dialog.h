@@ -61,8 +61,9 @@ public:
     // file, as if typed; nothing is sent. A refused file is reported and changes nothing.
     // A file with foxes opens the Event window beside this one, with its first fox in the form.
     bool openSetup(const QString& path);
-    // The form's values with the tone sequence, the step table and the file names. Saved over
-    // the open event, they change the selected fox's section alone.
+    // The form's values with what the operator set: the tables edited, opened or read, the
+    // ringtone and sound of this setup. Saved over the open event, they change the selected
+    // fox's section alone.
     bool saveSetup(const QString& path);
     // The Event window of the event last opened; nothing before the first.
     EventWindow* eventWindow() const { return eventWindow_; }
@@ -131,6 +132,9 @@ private:
     DeviceRoots devices_;
     WindowChoices choices_;
     std::optional<TimerSetup> setup_;
+    // What Save Setup saves beyond the form: the tables set and the ringtone and sound of this
+    // setup, as opened, edited, loaded or read in this run.
+    TimerSetup draft_;
     EventWindow* eventWindow_ = nullptr;
     std::optional<std::size_t> fox_; // the event's fox in the form
     QString baseTitle_;

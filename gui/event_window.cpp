@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
 
 #include <QDateTime>
 #include <QFileDialog>
@@ -19,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "core/formats/utf8.h"
+#include "core/operations/whole_setup.h"
 #include "gui/program.h"
 
 namespace {
@@ -66,6 +66,14 @@ QString modeText(TransmitMode mode) {
 QString cycleIdText(const TimerSettings& settings) {
     return settings.transmitMode == TransmitMode::cycled ? QString::number(settings.cycleId)
                                                          : QStringLiteral("-");
+}
+
+// A log line of a write that ended complete: the setup write's own words for it, the part
+// between the port and the summary (" and verified: ").
+bool writtenAndVerified(const WriteLogEntry& entry) {
+    const std::string_view verified = WholeSetupText::verified;
+    const auto from = verified.find("%2") + 2;
+    return entry.outcome.find(verified.substr(from, verified.find("%3") - from)) != std::string::npos;
 }
 
 QString conflictLines(const Timeline& timeline, const std::vector<std::string>& warnings) {
@@ -213,12 +221,6 @@ EventWindow::EventWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 void EventWindow::setEvent(const EventSetup& event, const QString& path) {
-    // The same event read again keeps what this window saw of its foxes.
-    std::map<std::string, std::pair<QString, bool>> states;
-    if (path == path_)
-        for (std::size_t i = 0; i < event_.foxes.size(); ++i)
-            states[event_.foxes[i].name] = {table_->item(static_cast<int>(i), stateColumn)->text(),
-                                            written_[i]};
     event_ = event;
     path_ = path;
     timeline_ = eventTimeline(event_);
@@ -229,12 +231,9 @@ void EventWindow::setEvent(const EventSetup& event, const QString& path) {
     for (std::size_t i = 0; i < event_.foxes.size(); ++i) {
         const EventFox& fox = event_.foxes[i];
         const TimerSettings& settings = fox.setup.settings;
-        const auto kept = states.find(fox.name);
         const QStringList cells{text(fox.name), cycleIdText(settings), text(latin1ToUtf8(settings.cwText)),
                                 modeText(settings.transmitMode),
-                                kept != states.end() ? kept->second.first
-                                                     : QString::fromLatin1(EventWindowText::notWritten)};
-        written_[i] = kept != states.end() && kept->second.second;
+                                QString::fromLatin1(EventWindowText::notWritten)};
         for (int c = 0; c < cells.size(); ++c)
             table_->setItem(static_cast<int>(i), c, new QTableWidgetItem(cells[c]));
     }
@@ -250,6 +249,30 @@ void EventWindow::setEvent(const EventSetup& event, const QString& path) {
     timerLine_->hide();
 }
 
+void EventWindow::showLog(const std::vector<WriteLogEntry>& log) {
+    const std::string setup = path_.toStdString();
+    for (std::size_t i = 0; i < event_.foxes.size(); ++i) {
+        const std::string& name = event_.foxes[i].name;
+        const auto last = std::find_if(log.rbegin(), log.rend(), [&](const WriteLogEntry& entry) {
+            return entry.setup == setup && entry.fox == name;
+        });
+        QTableWidgetItem* state = table_->item(static_cast<int>(i), stateColumn);
+        if (last == log.rend()) {
+            state->setText(QString::fromLatin1(EventWindowText::notWritten));
+            continue;
+        }
+        // "2026-12-08 19:42:10": the time of day to the minute.
+        const QString when = text(last->time.substr(std::min<std::size_t>(last->time.size(), 11), 5));
+        written_[i] = writtenAndVerified(*last);
+        state->setText(written_[i] ? QString::fromLatin1(EventWindowText::writtenState)
+                                         .arg(when, text(last->port), text(last->timer))
+                                   : QString::fromLatin1(EventWindowText::failedState)
+                                         .arg(when, text(last->port), text(last->outcome)));
+        state->setForeground(written_[i] ? palette().text() : QBrush(errorColour));
+        state->setToolTip(text(last->outcome));
+    }
+}
+
 std::optional<std::size_t> EventWindow::selectedFox() const {
     const QList<QTableWidgetSelectionRange> ranges = table_->selectedRanges();
     if (ranges.isEmpty()) return std::nullopt;
@@ -262,14 +285,8 @@ void EventWindow::selectFox(std::size_t index) {
     setConnected(connected_);
 }
 
-void EventWindow::setWritten(std::size_t index, const QString& state, bool good) {
-    if (index >= written_.size()) return;
-    table_->item(static_cast<int>(index), stateColumn)->setText(state);
-    table_->item(static_cast<int>(index), stateColumn)
-        ->setForeground(good ? palette().text() : QBrush(errorColour));
-    written_[index] = written_[index] || good;
-    if (!good) return;
-    // The next fox not yet written, after this one and then from the top.
+void EventWindow::selectNextUnwritten(std::size_t index) {
+    // After this one, then from the top.
     for (std::size_t step = 1; step < written_.size(); ++step) {
         const std::size_t next = (index + step) % written_.size();
         if (!written_[next]) {

@@ -11,6 +11,7 @@
 
 #include "core/form/event_file.h"
 #include "core/form/event_timeline.h"
+#include "core/operations/write_log.h"
 
 class QLabel;
 class QPainter;
@@ -23,6 +24,8 @@ inline constexpr const char* title = "Event - %1";
 inline constexpr const char* writeToTimer = "&Write to Timer";
 inline constexpr const char* saveSheet = "Save Event &Sheet...";
 inline constexpr const char* notWritten = "not written";
+inline constexpr const char* writtenState = "written and verified %1 on %2, %3";
+inline constexpr const char* failedState = "%1 on %2: %3";
 inline constexpr const char* inThisTimer = "in the timer on %1";
 inline constexpr const char* timerHolds = "The timer on %1 holds %2 (cycle ID %3, %4).";
 inline constexpr const char* timerHoldsNone =
@@ -55,16 +58,17 @@ class EventWindow : public QWidget {
 public:
     explicit EventWindow(QWidget* parent = nullptr);
 
-    // The event read from path, its foxes not written yet (the same path again keeps their
-    // states). Selecting a fox here says nothing: the caller shows the one it selects.
+    // The event read from path, its foxes not written yet until showLog says otherwise.
+    // Selecting a fox here says nothing: the caller shows the one it selects.
     void setEvent(const EventSetup& event, const QString& path);
     const EventSetup& event() const { return event_; }
     const QString& path() const { return path_; }
     std::optional<std::size_t> selectedFox() const;
     void selectFox(std::size_t index);
-    // After a write of fox index: its state; a good one selects the next fox not written,
-    // which foxSelected says.
-    void setWritten(std::size_t index, const QString& state, bool good);
+    // Each fox's state from the write log: its last write from this event file.
+    void showLog(const std::vector<WriteLogEntry>& log);
+    // After a good write of fox index: the next fox not yet written, which foxSelected says.
+    void selectNextUnwritten(std::size_t index);
     // After Connect: the row whose cycle ID and CW text the timer holds is marked; nothing
     // held is a timer never written.
     void markTimer(const std::optional<TimerSettings>& held, const QString& port);

@@ -4,38 +4,9 @@
 #include <climits>
 
 #include "core/decimal.h"
+#include "core/form/settings_table.h"
 
 namespace {
-
-struct FieldInfo {
-    FormField field;
-    std::string_view key;
-    IntRange range;
-};
-
-// The ranges of radio groups, the list and the check boxes are those of their indexes.
-constexpr std::array<FieldInfo, 16> fieldInfo{{
-    {FormField::transmitterCount, "transmitterCount", {1, 10}},
-    {FormField::stepLength, "stepLength", {1, 600}},
-    {FormField::startupDelay, "startupDelay", {0, 255}},
-    {FormField::cycleId, "cycleId", {1, 10}},
-    {FormField::transmitMode, "transmitMode", {0, 2}},
-    {FormField::audioMode, "audioMode", {0, 5}},
-    {FormField::soundEffect, "soundEffect", {0, 1}},
-    {FormField::cwText, "cwText", {0, cwTextMaxLength}},
-    {FormField::autoShutdown, "autoShutdown", {0, 255}},
-    {FormField::toneFrequency, "toneFrequency", {50, 3000}},
-    {FormField::keyed, "keyed", {0, 1}},
-    {FormField::autoId, "autoId", {0, 1}},
-    {FormField::cwSpeed, "cwSpeed", {5, 30}},
-    {FormField::outputLevel, "outputLevel", {0, 1}},
-    {FormField::tableLength, "tableLength", {0, 131071}},
-    {FormField::recoveryBeaconDelay, "recoveryBeaconDelay", {0, 255}},
-}};
-
-const FieldInfo& infoOf(FormField field) {
-    return fieldInfo[static_cast<std::size_t>(field)];
-}
 
 // Every field but the CW text as the number its control shows: modes and the sound
 // effect as indexes, check boxes as 0 or 1.
@@ -137,6 +108,17 @@ std::string replaceAll(std::string_view pattern, std::string_view marker, const 
     return text;
 }
 
+// A decimal integer too large for an int: an optional sign, then digits only, blanks around.
+bool leadingDigits(std::string_view text) {
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 FormCheck failure(FormField field, std::string message) {
     return FormCheck{false, field, std::move(message)};
 }
@@ -144,17 +126,16 @@ FormCheck failure(FormField field, std::string message) {
 } // namespace
 
 std::string_view formFieldKey(FormField field) {
-    return infoOf(field).key;
+    return settingOf(field).key;
 }
 
 std::optional<FormField> formFieldFromKey(std::string_view key) {
-    for (const FieldInfo& info : fieldInfo)
-        if (info.key == key) return info.field;
-    return std::nullopt;
+    const SettingRow* row = findSetting(key);
+    return row ? row->field : std::nullopt;
 }
 
 IntRange formFieldRange(FormField field) {
-    return infoOf(field).range;
+    return settingOf(field).range;
 }
 
 std::string formatRangeMessage(int min, int max) {
@@ -164,6 +145,13 @@ std::string formatRangeMessage(int min, int max) {
 
 std::string formatLengthMessage(int max) {
     return replaceAll(FormText::tooManyCharacters, "%1", std::to_string(max));
+}
+
+std::optional<std::string> integerProblem(std::string_view text, IntRange range) {
+    const std::optional<int> value = parseInteger(text);
+    if (!value && !leadingDigits(text)) return std::string(FormText::notAnInteger);
+    if (!value || *value < range.min || *value > range.max) return formatRangeMessage(range.min, range.max);
+    return std::nullopt;
 }
 
 FormCheck takeFormField(FormField field, std::string_view text, TimerSettings& settings) {
@@ -180,9 +168,12 @@ FormCheck takeFormField(FormField field, std::string_view text, TimerSettings& s
         return {};
     }
     const std::optional<int> value = parseInteger(text);
+    const IntRange range = formFieldRange(field);
+    // A number too long for any field is still a number: it gets the range, and the field
+    // keeps its value as it does for what is no number at all.
+    if (!value && leadingDigits(text)) return failure(field, formatRangeMessage(range.min, range.max));
     if (!value) return failure(field, std::string(FormText::notAnInteger));
     setFieldValue(field, settings, *value);
-    const IntRange range = formFieldRange(field);
     if (*value < range.min || *value > range.max)
         return failure(field, formatRangeMessage(range.min, range.max));
     return {};

@@ -68,6 +68,10 @@ std::optional<FormField> formFieldFromKey(std::string_view key);
 // range of their indexes (a check box 0..1). Not used for cwText.
 IntRange formFieldRange(FormField field);
 
+// Nothing for a decimal integer within range; otherwise the form's message: the range for a
+// number out of it (a number too long for an int too), "Please enter an integer." for text.
+std::optional<std::string> integerProblem(std::string_view text, IntRange range);
+
 // "%1"/"%2" replaced by the numbers.
 std::string formatRangeMessage(int min, int max);
 std::string formatLengthMessage(int max);

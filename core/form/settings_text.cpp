@@ -8,6 +8,7 @@
 
 #include "core/decimal.h"
 #include "core/form/settings_form.h"
+#include "core/form/settings_table.h"
 #include "core/formats/tone_sequence.h"
 #include "core/formats/transmit_sequence.h"
 #include "core/formats/utf8.h"
@@ -15,27 +16,9 @@
 
 namespace {
 
-constexpr std::string_view oscillatorTuneKey = "oscillatorTune";
-constexpr std::string_view transmitSequenceKey = "transmitSequence";
-constexpr std::string_view toneSequenceTextKey = "toneSequenceText";
-constexpr IntRange oscillatorTuneRange{-16, 15};
-// The keys of a setup file beyond the settings text.
-constexpr std::string_view ringtoneKey = "ringtone";
-constexpr std::string_view ringtoneTempoKey = "ringtoneBeatsPerMinute";
-constexpr std::string_view ringtoneStaccatoKey = "ringtoneStaccato";
-constexpr std::string_view soundFileKey = "soundFile";
-constexpr std::array<std::string_view, 4> setupOnlyKeys{ringtoneKey, ringtoneTempoKey, ringtoneStaccatoKey,
-                                                        soundFileKey};
-// The ringtone editor's tempo range.
-constexpr IntRange ringtoneTempoRange{25, 600};
 constexpr std::string_view timerComment = setupTimerComment;
 constexpr std::string_view savedComment = "# saved: ";
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
-constexpr std::array<std::string_view, 3> transmitModeNames{"continuous", "cycled", "sequenced"};
-// The audio modes in form order, named as the step kinds of the same sound.
-constexpr std::array<std::string_view, 6> audioModeNames{stepKindNames[2], stepKindNames[4],
-                                                         stepKindNames[5], stepKindNames[3],
-                                                         stepKindNames[1], stepKindNames[6]};
 
 namespace SettingsTextError {
 constexpr std::string_view notAnAssignment = "expected key=value: ";
@@ -49,6 +32,7 @@ constexpr std::string_view badTable = "takes 32 hexadecimal digits";
 constexpr std::string_view tooFewTones = "needs at least two tones, the first of some length";
 constexpr std::string_view notPlayable = "not a melody the timer can play";
 constexpr std::string_view notAFlag = "takes 0 or 1";
+constexpr std::string_view notAName = ", not ";
 } // namespace SettingsTextError
 
 // A line of a file can be anything, a whole binary file even: it is shown cut short, on one
@@ -57,41 +41,18 @@ constexpr std::size_t quotedCharacters = 80;
 // U+FFFD in UTF-8.
 constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD";
 
-// Form fields the timer keeps in its configuration image (the sound effect choice is not).
-bool imageBacked(FormField field) {
-    return field != FormField::soundEffect;
+const SettingRow* row(std::string_view key) {
+    return findSetting(key);
 }
 
-// Written by operations of their own, never by the configuration write.
-bool leftAlone(std::string_view key) {
-    return key == transmitSequenceKey || key == toneSequenceTextKey ||
-           key == formFieldKey(FormField::tableLength);
+bool isTable(std::string_view key) {
+    const SettingRow* r = row(key);
+    return r && r->value == SettingValue::table;
 }
 
-bool setupOnly(std::string_view key) {
-    return std::find(setupOnlyKeys.begin(), setupOnlyKeys.end(), key) != setupOnlyKeys.end();
-}
-
-// The keys read prints. The sound effect choice is a form field that the timer does not
-// keep: taking it would report a write that never happens.
-bool knownKey(std::string_view key) {
-    const std::optional<FormField> field = formFieldFromKey(key);
-    return (field && imageBacked(*field)) || key == oscillatorTuneKey || leftAlone(key);
-}
-
-// A mode's name as its number in the form; anything else as it stands, for the form's check.
-template <std::size_t N>
-std::string modeNumber(const std::array<std::string_view, N>& names, const std::string& value) {
-    const auto named = std::find(names.begin(), names.end(), value);
-    return named == names.end() ? value : std::to_string(named - names.begin());
-}
-
-// The form's number of a mode as its name; a number with no name (a form with no button
-// checked) as the number.
-template <std::size_t N>
-std::string modeName(const std::array<std::string_view, N>& names, const std::string& number) {
-    const std::optional<int> index = parseInteger(number);
-    return index && *index >= 0 && *index < static_cast<int>(N) ? std::string(names[*index]) : number;
+bool isSetupKey(std::string_view key) {
+    const SettingRow* r = row(key);
+    return r && inSetupOnly(*r);
 }
 
 // The tone sequence text of a tone table whose cells were never written, at either clock.
@@ -102,24 +63,17 @@ bool erasedToneSequence(const std::string& text) {
                              text == formatToneSequenceText(erased.data(), TimerClock::model628AHz));
 }
 
-bool notSetKey(std::string_view key) {
-    return key == transmitSequenceKey || key == toneSequenceTextKey;
-}
-
-struct NumberedAssignment {
-    SettingsAssignment assignment;
-    int line = 0;
-};
-
+// A line from the command line (number 0) is named by its key alone.
 std::string lineError(int number, std::string_view message) {
+    if (number == 0) return std::string(message);
     return std::string(SettingsTextError::line) + std::to_string(number) + ": " + std::string(message);
 }
 
 // The lines of a file with their numbers: comments, blank lines and a byte order mark passed
 // over, each key at most once.
-std::optional<std::vector<NumberedAssignment>> parseLines(std::string_view content, std::string& error) {
+std::optional<std::vector<SettingsAssignment>> parseLines(std::string_view content, std::string& error) {
     if (content.substr(0, byteOrderMark.size()) == byteOrderMark) content.remove_prefix(byteOrderMark.size());
-    std::vector<NumberedAssignment> assignments;
+    std::vector<SettingsAssignment> assignments;
     std::map<std::string, int, std::less<>> seen;
     for (int number = 1; !content.empty(); ++number) {
         const auto end = content.find('\n');
@@ -129,7 +83,7 @@ std::optional<std::vector<NumberedAssignment>> parseLines(std::string_view conte
         std::optional<SettingsAssignment> assignment;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const auto equals = line.find('=');
-        if (equals != std::string_view::npos && setupOnly(line.substr(0, equals)))
+        if (equals != std::string_view::npos && isSetupKey(line.substr(0, equals)))
             assignment =
                 SettingsAssignment{std::string(line.substr(0, equals)), std::string(line.substr(equals + 1))};
         else
@@ -144,7 +98,8 @@ std::optional<std::vector<NumberedAssignment>> parseLines(std::string_view conte
             return std::nullopt;
         }
         seen.emplace(assignment->key, number);
-        assignments.push_back({std::move(*assignment), number});
+        assignment->line = number;
+        assignments.push_back(std::move(*assignment));
     }
     return assignments;
 }
@@ -232,28 +187,42 @@ std::optional<std::string> cwTextFromUtf8(std::string_view value, std::string& p
     return text;
 }
 
+// The setting's value as text: a number, a mode's name, the printable CW text, a table.
+std::string valueText(const SettingRow& r, const TimerSettings& settings) {
+    if (r.field) {
+        std::string value = formFieldText(*r.field, settings);
+        if (r.value == SettingValue::text) return printedCwText(value);
+        if (r.value == SettingValue::names) return modeNameText(r, value);
+        return value;
+    }
+    if (r.place == SettingPlace::configBlock) return std::to_string(settings.oscillatorTune);
+    if (r.place == SettingPlace::transmitSequence) {
+        const bool erased = std::all_of(settings.transmitSequence.begin(), settings.transmitSequence.end(),
+                                        [](std::uint8_t b) { return b == TimerMemoryMap::erasedByte; });
+        return erased ? std::string() : hexBytes(settings.transmitSequence);
+    }
+    if (r.place == SettingPlace::toneSequence)
+        return erasedToneSequence(settings.toneSequenceText) ? std::string() : settings.toneSequenceText;
+    return {};
+}
+
+std::string settingsLines(const TimerSettings& settings, bool withTimerOwn) {
+    std::string text;
+    for (const SettingRow& r : settingsTable()) {
+        if (!inSettingsText(r) || (!withTimerOwn && r.kind == SettingKind::timerOwn)) continue;
+        text.append(r.key).append("=").append(valueText(r, settings)).append("\n");
+    }
+    return text;
+}
+
 } // namespace
 
+std::string settingValueText(const SettingRow& r, const TimerSettings& settings) {
+    return valueText(r, settings);
+}
+
 std::string formatSettingsText(const TimerSettings& settings) {
-    std::string text;
-    auto line = [&text](std::string_view key, const std::string& value) {
-        text.append(key).append("=").append(value).append("\n");
-    };
-    for (FormField field : formExchangeOrder) {
-        if (!imageBacked(field)) continue;
-        std::string value = formFieldText(field, settings);
-        if (field == FormField::cwText) value = printedCwText(value);
-        if (field == FormField::transmitMode) value = modeName(transmitModeNames, value);
-        if (field == FormField::audioMode) value = modeName(audioModeNames, value);
-        line(formFieldKey(field), value);
-    }
-    line(oscillatorTuneKey, std::to_string(settings.oscillatorTune));
-    const bool tableErased = std::all_of(settings.transmitSequence.begin(), settings.transmitSequence.end(),
-                                         [](std::uint8_t b) { return b == TimerMemoryMap::erasedByte; });
-    line(transmitSequenceKey, tableErased ? std::string() : hexBytes(settings.transmitSequence));
-    line(toneSequenceTextKey,
-         erasedToneSequence(settings.toneSequenceText) ? std::string() : settings.toneSequenceText);
-    return text;
+    return settingsLines(settings, true);
 }
 
 std::optional<SettingsAssignment> parseAssignment(std::string_view line, std::string& error) {
@@ -264,9 +233,9 @@ std::optional<SettingsAssignment> parseAssignment(std::string_view line, std::st
         return std::nullopt;
     }
     SettingsAssignment assignment{std::string(line.substr(0, equals)), std::string(line.substr(equals + 1))};
-    if (!knownKey(assignment.key)) {
-        error = std::string(formFieldFromKey(assignment.key) ? SettingsTextError::notStored
-                                                             : SettingsTextError::unknownKey) +
+    const SettingRow* r = row(assignment.key);
+    if (!r || !inSettingsText(*r)) {
+        error = std::string(r && r->field ? SettingsTextError::notStored : SettingsTextError::unknownKey) +
                 quotedText(assignment.key);
         return std::nullopt;
     }
@@ -278,9 +247,9 @@ std::optional<std::vector<SettingsAssignment>> parseSettingsFile(std::string_vie
     auto lines = parseLines(content, error);
     if (!lines) return std::nullopt;
     std::vector<SettingsAssignment> assignments;
-    for (auto& [assignment, number] : *lines) {
-        // The ringtone and the sound are taken by parseSetupExtras.
-        if (setupOnly(assignment.key) || (notSetKey(assignment.key) && assignment.value.empty())) continue;
+    for (auto& assignment : *lines) {
+        // The ringtone and the sound are a setup's, read by applySetupLines.
+        if (isSetupKey(assignment.key) || (isTable(assignment.key) && assignment.value.empty())) continue;
         assignments.push_back(std::move(assignment));
     }
     return assignments;
@@ -292,38 +261,35 @@ std::optional<std::string> applySettings(const std::vector<SettingsAssignment>& 
     for (FormField field : formExchangeOrder)
         texts[field] = formFieldText(field, settings);
     std::optional<std::string> tune;
-    for (const auto& [key, value] : assignments) {
-        if (leftAlone(key)) continue;
-        if (key == oscillatorTuneKey) {
-            tune = value;
-        } else if (auto field = formFieldFromKey(key)) {
-            if (*field == FormField::transmitMode) {
-                texts[*field] = modeNumber(transmitModeNames, value);
-                continue;
-            }
-            if (*field == FormField::audioMode) {
-                texts[*field] = modeNumber(audioModeNames, value);
-                continue;
-            }
-            if (*field != FormField::cwText) {
-                texts[*field] = value;
-                continue;
-            }
+    for (const auto& assignment : assignments) {
+        const auto& [key, value, line] = assignment;
+        const SettingRow* r = row(key);
+        if (!r || r->value == SettingValue::table || inSetupOnly(*r)) continue;
+        if (!r->field) {
+            tune = value; // the trim, the one setting beyond the form
+        } else if (r->kind == SettingKind::timerOwn) {
+            // The table length: written by a sound upload only, but no value is taken blind.
+            if (auto problem = integerProblem(value, r->range)) return keyed(key, *problem);
+        } else if (r->value == SettingValue::names) {
+            texts[*r->field] = modeNumberText(*r, value);
+            if (!parseInteger(texts[*r->field]))
+                return keyed(key, acceptedNames(*r) + std::string(SettingsTextError::notAName) +
+                                      quotedText(value));
+        } else if (r->value == SettingValue::text) {
             std::string problem;
             std::optional<std::string> cwText = cwTextFromUtf8(value, problem);
             if (!cwText) return keyed(key, problem);
-            texts[*field] = std::move(*cwText);
+            texts[*r->field] = std::move(*cwText);
+        } else {
+            texts[*r->field] = value;
         }
     }
     const FormCheck check = takeForm([&texts](FormField field) { return texts[field]; }, settings);
     if (!check.ok) return keyed(formFieldKey(check.field), check.message);
     if (tune) {
-        const auto value = parseInteger(*tune);
-        if (!value) return keyed(oscillatorTuneKey, FormText::notAnInteger);
-        if (*value < oscillatorTuneRange.min || *value > oscillatorTuneRange.max)
-            return keyed(oscillatorTuneKey,
-                         formatRangeMessage(oscillatorTuneRange.min, oscillatorTuneRange.max));
-        settings.oscillatorTune = static_cast<std::int8_t>(*value);
+        const SettingRow& trim = *row("oscillatorTune");
+        if (auto problem = integerProblem(*tune, trim.range)) return keyed(trim.key, *problem);
+        settings.oscillatorTune = static_cast<std::int8_t>(*parseInteger(*tune));
     }
     return std::nullopt;
 }
@@ -336,27 +302,95 @@ std::string formatSetupText(const TimerSetup& setup, std::string_view directory)
     // Not set: printed empty, whatever the settings hold.
     if (!setup.transmitSequenceSet) settings.transmitSequence.fill(TimerMemoryMap::erasedByte);
     if (!setup.toneSequenceSet) settings.toneSequenceText.clear();
-    text += formatSettingsText(settings);
+    text += settingsLines(settings, false);
     std::string soundFile = setup.soundFile;
     if (!soundFile.empty() && !directory.empty()) {
         const std::filesystem::path relative = utf8Path(soundFile).lexically_relative(utf8Path(directory));
         if (!relative.empty() && *relative.begin() != "..") soundFile = utf8Name(relative);
     }
-    const auto line = [&text](std::string_view key, const std::string& value) {
-        text.append(key).append("=").append(value).append("\n");
-    };
-    line(ringtoneKey, setup.ringtone);
-    line(ringtoneTempoKey, setup.ringtoneBeatsPerMinute ? std::to_string(*setup.ringtoneBeatsPerMinute) : "");
-    line(ringtoneStaccatoKey, setup.ringtoneStaccato ? "1" : "0");
-    line(soundFileKey, soundFile);
+    for (const SettingRow& r : settingsTable()) {
+        if (!inSetupOnly(r)) continue;
+        std::string value;
+        if (r.value == SettingValue::path)
+            value = soundFile;
+        else if (r.value == SettingValue::melody)
+            value = setup.ringtone;
+        else if (r.value == SettingValue::flag)
+            value = setup.ringtoneStaccato ? "1" : "0";
+        else if (setup.ringtoneBeatsPerMinute)
+            value = std::to_string(*setup.ringtoneBeatsPerMinute);
+        text.append(r.key).append("=").append(value).append("\n");
+    }
     return text;
 }
 
-namespace {
+std::optional<std::vector<SettingsAssignment>> parseSetupLines(std::string_view content, std::string& error) {
+    return parseLines(content, error);
+}
 
-// A setup over base; with withForm false the form's values are passed over.
-std::optional<TimerSetup> parseSetup(std::string_view content, std::string_view directory,
-                                     const TimerSettings& base, bool withForm, std::string& error) {
+std::optional<std::string> applySetupLines(const std::vector<SettingsAssignment>& lines,
+                                           std::string_view directory, TimerSetup& setup) {
+    std::vector<SettingsAssignment> form;
+    const auto refuse = [](int number, std::string_view key, std::string_view message) {
+        return std::optional<std::string>(lineError(number, keyed(key, message)));
+    };
+    const SettingsAssignment* ringtoneLine = nullptr;
+    for (const SettingsAssignment& assignment : lines) {
+        const auto& [key, value, number] = assignment;
+        const SettingRow* r = row(key);
+        if (!r) return refuse(number, key, SettingsTextError::unknownKey);
+        if (r->kind == SettingKind::timerOwn) {
+            if (auto problem = integerProblem(value, r->range)) return refuse(number, key, *problem);
+            if (std::find(setup.passedOver.begin(), setup.passedOver.end(), key) == setup.passedOver.end())
+                setup.passedOver.push_back(key);
+        } else if (r->place == SettingPlace::transmitSequence) {
+            setup.transmitSequenceSet = !value.empty();
+            if (value.empty()) continue;
+            const std::optional<TransmitSequence> table = parseTransmitSequenceHex(value);
+            if (!table) return refuse(number, key, SettingsTextError::badTable);
+            setup.settings.transmitSequence = *table;
+        } else if (r->place == SettingPlace::toneSequence) {
+            setup.toneSequenceSet = !std::all_of(value.begin(), value.end(), isBlank);
+            if (!setup.toneSequenceSet) continue;
+            // The clock changes the units, not the count of tones.
+            const ParsedToneSequence tones = parseToneSequenceText(value, TimerClock::model684Hz);
+            if (tones.pairCount < 2 || tones.entries[0].duration == 0)
+                return refuse(number, key, SettingsTextError::tooFewTones);
+            setup.settings.toneSequenceText = value;
+        } else if (r->value == SettingValue::path) {
+            const std::filesystem::path path = utf8Path(value);
+            setup.soundFile = value.empty() || path.is_absolute()
+                                  ? value
+                                  : utf8Name((utf8Path(directory) / path).lexically_normal());
+        } else if (r->value == SettingValue::melody) {
+            setup.ringtone = value;
+            ringtoneLine = &assignment;
+        } else if (r->place == SettingPlace::ringtone && r->value == SettingValue::flag) {
+            if (value != "0" && value != "1") return refuse(number, key, SettingsTextError::notAFlag);
+            setup.ringtoneStaccato = value == "1";
+        } else if (r->place == SettingPlace::ringtone) {
+            setup.ringtoneBeatsPerMinute.reset();
+            if (value.empty()) continue;
+            if (auto problem = integerProblem(value, r->range)) return refuse(number, key, *problem);
+            setup.ringtoneBeatsPerMinute = parseInteger(value);
+        } else {
+            form.push_back(assignment);
+        }
+    }
+    if (!setup.ringtone.empty() && !setupRingtoneMelody(setup))
+        return refuse(ringtoneLine ? ringtoneLine->line : 0, "ringtone", SettingsTextError::notPlayable);
+    if (const std::optional<std::string> failure = applySettings(form, setup.settings)) {
+        // "key: message", named by the line that last gave its key.
+        const std::string key = failure->substr(0, failure->find(':'));
+        const auto at = std::find_if(form.rbegin(), form.rend(),
+                                     [&key](const SettingsAssignment& a) { return a.key == key; });
+        return at == form.rend() ? *failure : lineError(at->line, *failure);
+    }
+    return std::nullopt;
+}
+
+std::optional<TimerSetup> parseSetupText(std::string_view content, std::string_view directory,
+                                         const TimerSettings& base, std::string& error) {
     const auto lines = parseLines(content, error);
     if (!lines) return std::nullopt;
     TimerSetup setup;
@@ -370,77 +404,37 @@ std::optional<TimerSetup> parseSetup(std::string_view content, std::string_view 
         if (line.substr(0, savedComment.size()) == savedComment)
             setup.saved = line.substr(savedComment.size());
     }
-
-    std::vector<SettingsAssignment> form;
-    const auto refuse = [&error](int number, std::string_view key, std::string_view message) {
-        error = lineError(number, keyed(key, message));
-        return std::nullopt;
-    };
-    for (const auto& [assignment, number] : *lines) {
-        const auto& [key, value] = assignment;
-        if (key == transmitSequenceKey && !value.empty()) {
-            const std::optional<TransmitSequence> table = parseTransmitSequenceHex(value);
-            if (!table) return refuse(number, key, SettingsTextError::badTable);
-            setup.settings.transmitSequence = *table;
-            setup.transmitSequenceSet = true;
-        } else if (key == toneSequenceTextKey && !value.empty()) {
-            // The clock changes the units, not the count of tones.
-            const ParsedToneSequence tones = parseToneSequenceText(value, TimerClock::model684Hz);
-            if (tones.pairCount < 2 || tones.entries[0].duration == 0)
-                return refuse(number, key, SettingsTextError::tooFewTones);
-            setup.settings.toneSequenceText = value;
-            setup.toneSequenceSet = true;
-        } else if (key == ringtoneKey) {
-            setup.ringtone = value;
-        } else if (key == ringtoneTempoKey && !value.empty()) {
-            const std::optional<int> tempo = parseInteger(value);
-            if (!tempo) return refuse(number, key, FormText::notAnInteger);
-            if (*tempo < ringtoneTempoRange.min || *tempo > ringtoneTempoRange.max)
-                return refuse(number, key,
-                              formatRangeMessage(ringtoneTempoRange.min, ringtoneTempoRange.max));
-            setup.ringtoneBeatsPerMinute = tempo;
-        } else if (key == ringtoneStaccatoKey) {
-            if (value != "0" && value != "1") return refuse(number, key, SettingsTextError::notAFlag);
-            setup.ringtoneStaccato = value == "1";
-        } else if (key == soundFileKey && !value.empty()) {
-            const std::filesystem::path path = utf8Path(value);
-            setup.soundFile =
-                path.is_absolute() ? value : utf8Name((utf8Path(directory) / path).lexically_normal());
-        } else if (!setupOnly(key) && !notSetKey(key)) {
-            form.push_back(assignment);
-        }
-    }
-    if (!setup.ringtone.empty() && !setupRingtoneMelody(setup)) {
-        const auto at = std::find_if(lines->begin(), lines->end(), [](const NumberedAssignment& a) {
-            return a.assignment.key == ringtoneKey;
-        });
-        return refuse(at->line, ringtoneKey, SettingsTextError::notPlayable);
-    }
-    if (!withForm) return setup;
-    if (const std::optional<std::string> failure = applySettings(form, setup.settings)) {
-        // "key: message", named by the line of its key.
-        const std::string key = failure->substr(0, failure->find(':'));
-        const auto at = std::find_if(lines->begin(), lines->end(),
-                                     [&key](const NumberedAssignment& a) { return a.assignment.key == key; });
-        error = at == lines->end() ? *failure : lineError(at->line, *failure);
+    if (auto failure = applySetupLines(*lines, directory, setup)) {
+        error = *failure;
         return std::nullopt;
     }
     return setup;
 }
 
-} // namespace
-
-std::optional<TimerSetup> parseSetupText(std::string_view content, std::string_view directory,
-                                         const TimerSettings& base, std::string& error) {
-    return parseSetup(content, directory, base, true, error);
-}
-
-std::optional<TimerSetup> parseSetupExtras(std::string_view content, std::string_view directory,
-                                           std::string& error) {
-    return parseSetup(content, directory, TimerSettings{}, false, error);
-}
-
 std::optional<RingtoneMelody> setupRingtoneMelody(const TimerSetup& setup) {
     if (setup.ringtone.empty()) return std::nullopt;
     return encodeRingtoneLine(setup.ringtone, setup.ringtoneBeatsPerMinute, setup.ringtoneStaccato);
+}
+
+TimerSetup setupToSave(const TimerSetup& draft, const TimerSettings& form) {
+    TimerSetup setup = draft;
+    // The form holds the tables as last edited, opened or read; the draft says which are set.
+    setup.settings = form;
+    setup.passedOver.clear();
+    return setup;
+}
+
+void takeTimerTables(TimerSetup& draft, const TimerSettings& read) {
+    draft.transmitSequenceSet =
+        draft.transmitSequenceSet || !valueText(*row("transmitSequence"), read).empty();
+    draft.toneSequenceSet = draft.toneSequenceSet || !valueText(*row("toneSequenceText"), read).empty();
+}
+
+bool formHoldsSetup(const TimerSettings& form, const TimerSetup& setup) {
+    return std::all_of(settingsTable().begin(), settingsTable().end(), [&](const SettingRow& r) {
+        if (!inSettingsText(r) || r.kind == SettingKind::timerOwn) return true;
+        if (r.place == SettingPlace::transmitSequence && !setup.transmitSequenceSet) return true;
+        if (r.place == SettingPlace::toneSequence && !setup.toneSequenceSet) return true;
+        return valueText(r, form) == valueText(r, setup.settings);
+    });
 }

@@ -1,11 +1,13 @@
 #include "core/operations/configuration.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "core/formats/config_image.h"
 #include "core/formats/cw_message.h"
 #include "core/link/timer_command.h"
 #include "core/link/timer_session.h"
+#include "core/operations/whole_setup.h"
 #include "core/operator_panel.h"
 #include "core/settings_view.h"
 #include "core/timer_settings.h"
@@ -92,27 +94,19 @@ void addName(std::string& list, const std::string& name) {
 
 VerifyReport verifyWrittenBlocks(TimerSession& session, std::span<const WrittenBlock> blocks) {
     VerifyReport report;
-    ConfigImage image;
-    if (!session.echoCommand(TimerCommand::readConfiguration) || !session.readReply(image.bytes)) {
-        report.difference = VerifyText::unreadable;
-        return report;
-    }
+    std::vector<WrittenBlock> compared;
     for (const WrittenBlock& block : blocks) {
-        if (block.address >= image.bytes.size()) {
+        if (block.address >= TimerMemoryMap::imageLength) {
             addName(report.beyondImage, blockName(block.address));
             continue;
         }
         addName(report.compared, blockName(block.address));
-        for (std::size_t i = 0; i < block.bytes.size(); ++i) {
-            const std::size_t address = block.address + i;
-            if (address >= image.bytes.size()) break;
-            if (image.bytes[address] == block.bytes[i]) continue;
-            char text[48];
-            std::snprintf(text, sizeof text, ", byte %zu: wrote %02X, read %02X", address,
-                          static_cast<unsigned>(block.bytes[i]), static_cast<unsigned>(image.bytes[address]));
-            report.difference = VerifyText::failedPrefix + blockName(block.address) + text;
-            return report;
-        }
+        compared.push_back(block);
+    }
+    // The form's words, as the window reports the same difference, and the cell after them.
+    if (const std::optional<ReadBackDifference> difference = readBackDifference(session, compared)) {
+        report.difference = VerifyText::failedPrefix + difference->text;
+        if (difference->cell) *report.difference += " (cell " + std::to_string(*difference->cell) + ")";
     }
     return report;
 }

@@ -25,7 +25,6 @@ inline constexpr const char* writeFailed = "Error in downloading CW Message";
 
 namespace VerifyText {
 inline constexpr const char* failedPrefix = "verify failed: ";
-inline constexpr const char* unreadable = "verify failed: the configuration could not be read back";
 } // namespace VerifyText
 
 // Pause after the apply command, while the timer takes the new settings.
@@ -41,8 +40,8 @@ bool writeConfiguration(OperationContext& op);
 // Writes cwText as the CW block. An empty or too long text is reported and skipped: that
 // is no failure of the write.
 bool downloadCwMessage(OperationContext& op);
-// What a read-back found: the first difference, as "verify failed: configuration block at 0,
-// byte 4: wrote 02, read 03" (byte: the address in the parameter memory), or nothing; the
+// What a read-back found: the first difference in the form's words with its cell, as "verify
+// failed: Cycle ID of transmitter: written 3, the timer holds 4 (cell 4)", or nothing; the
 // blocks compared ("configuration block at 0, CW block at 32"), and those beyond the image.
 struct VerifyReport {
     std::optional<std::string> difference;

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "core/decimal.h"
+#include "core/form/settings_table.h"
 #include "core/formats/tone_sequence.h"
 #include "core/link/timer_session.h"
 #include "core/operations/tone_sequence_edit.h"
@@ -12,15 +12,6 @@
 
 namespace {
 
-constexpr std::string_view transmitSequenceKey = "transmitSequence";
-constexpr std::string_view toneSequenceTextKey = "toneSequenceText";
-
-bool blank(std::string_view text) {
-    for (char c : text)
-        if (!isBlank(c)) return false;
-    return true;
-}
-
 ToneSequenceBlock toneBlock(const std::string& text, int clockHz) {
     return packToneSequence(parseToneSequenceText(text, clockHz));
 }
@@ -29,17 +20,18 @@ ToneSequenceBlock toneBlock(const std::string& text, int clockHz) {
 
 std::optional<std::string> takeSequenceTables(const std::vector<SettingsAssignment>& assignments,
                                               SequenceTables& tables) {
-    for (const auto& [key, value] : assignments) {
-        if (key == transmitSequenceKey) {
-            tables.transmitSequence = parseTransmitSequenceHex(value);
-            if (!tables.transmitSequence) return std::string(SequenceTablesText::badTransmitSequence);
-        }
-        if (key == toneSequenceTextKey) {
-            // Durations do not depend on the clock: any clock checks the text.
-            if (!blank(value) && !toneSequenceAccepted(parseToneSequenceText(value, TimerClock::model684Hz)))
-                return std::string(toneSequenceTextKey) + ": " + ToneSequenceText::tooFewTones;
-            tables.toneSequenceText = value;
-        }
+    for (const SettingsAssignment& assignment : assignments) {
+        const SettingRow* row = findSetting(assignment.key);
+        if (!row || row->value != SettingValue::table) continue;
+        // Checked as a setup file's line is: the same rule and message for both.
+        TimerSetup checked;
+        if (auto failure = applySetupLines({assignment}, {}, checked)) return failure;
+        if (row->place == SettingPlace::transmitSequence)
+            tables.transmitSequence =
+                checked.transmitSequenceSet ? std::optional(checked.settings.transmitSequence) : std::nullopt;
+        else
+            // An empty text is a timer without a tone sequence, and is copied as such.
+            tables.toneSequenceText = checked.settings.toneSequenceText;
     }
     return std::nullopt;
 }

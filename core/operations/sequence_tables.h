@@ -10,10 +10,6 @@
 #include "core/formats/transmit_sequence.h"
 #include "core/operations/operation.h"
 
-namespace SequenceTablesText {
-inline constexpr const char* badTransmitSequence = "transmitSequence takes 32 hexadecimal digits";
-} // namespace SequenceTablesText
-
 struct SequenceTables {
     std::optional<TransmitSequence> transmitSequence;
     // An empty text is a timer without a tone sequence, and is copied as such.

@@ -141,21 +141,23 @@ TEST_F(TransmitCommands, WriteCopiesTheTablesOfAFileBeforeTheConfiguration) {
     std::vector<int> addresses;
     for (std::size_t i = 0; i + 1 < received.size(); ++i)
         if (received[i] == 'W') addresses.push_back(received[i + 1]);
-    EXPECT_EQ(addresses, (std::vector<int>{16, 64, 0})); // the CW text is empty
+    // The CW block goes with the configuration block, the empty text as zeros.
+    EXPECT_EQ(addresses, (std::vector<int>{16, 64, 0, 32}));
 
-    // Tables the timer holds already are not written again; a refused value writes nothing.
+    // Tables the timer holds already are not written again, only the changed cycle ID with its
+    // CW block; a refused value writes nothing.
     copy = tavofoxctl({"--port", secondPort, "write", "--from", file});
     ASSERT_EQ(copy.status, 0) << copy.err;
     int blocks = 0;
     second.withEmulator([&blocks](TimerEmulator& e) { blocks = e.counters().writeBlocks; });
-    EXPECT_EQ(blocks, 4);
+    EXPECT_EQ(blocks, 6);
     for (const char* refused : {"transmitSequence=0611", "toneSequenceText=800,10"}) {
         copy = tavofoxctl({"--port", secondPort, "write", refused});
         EXPECT_EQ(copy.status, 2);
         EXPECT_NE(copy.err, "");
     }
     second.withEmulator([&blocks](TimerEmulator& e) { blocks = e.counters().writeBlocks; });
-    EXPECT_EQ(blocks, 4);
+    EXPECT_EQ(blocks, 6);
     second.stop();
 }
 

@@ -13,6 +13,9 @@ TempConfigHome::TempConfigHome() {
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
     setenv("XDG_CONFIG_HOME", path_.c_str(), 1);
+    // The write log goes to the data folder: the same temporary one.
+    if (const char* old = std::getenv("XDG_DATA_HOME")) previousData_ = old;
+    setenv("XDG_DATA_HOME", path_.c_str(), 1);
 }
 
 TempConfigHome::~TempConfigHome() {
@@ -20,6 +23,10 @@ TempConfigHome::~TempConfigHome() {
         setenv("XDG_CONFIG_HOME", previous_.c_str(), 1);
     else
         unsetenv("XDG_CONFIG_HOME");
+    if (previousData_)
+        setenv("XDG_DATA_HOME", previousData_->c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
 }

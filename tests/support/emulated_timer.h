@@ -4,6 +4,7 @@
 // the real CSerialPort.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <type_traits>
 
@@ -14,7 +15,7 @@
 #include "emulator/timer_emulator.h"
 #include "test_panel.h"
 
-// Points XDG_CONFIG_HOME at a fresh temporary folder for its lifetime.
+// Points XDG_CONFIG_HOME and XDG_DATA_HOME at a fresh temporary folder for its lifetime.
 class TempConfigHome {
 public:
     TempConfigHome();
@@ -27,6 +28,7 @@ private:
     std::string path_;
     std::string previous_;
     bool hadPrevious_ = false;
+    std::optional<std::string> previousData_;
 };
 
 struct EmulatedTimer {

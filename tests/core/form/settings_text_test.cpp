@@ -28,6 +28,10 @@ TEST(SetupText, TakesNamesAndNumbersAndRefusesNamingTheLine) {
          "line 1: ringtoneBeatsPerMinute: Please enter an integer between 25 and 600."},
         {"toneSequenceText=800,10\n",
          "line 1: toneSequenceText: needs at least two tones, the first of some length"},
+        {"cycleId=3\ntransmitMode=cylced\n",
+         "line 2: transmitMode: takes continuous, cycled or sequenced, not \"cylced\""},
+        {"cycleId=12345678901234567890\n", "line 1: cycleId: Please enter an integer between 1 and 10."},
+        {"tableLength=abc\n", "line 1: tableLength: Please enter an integer."},
     };
     for (const Case& c : cases) {
         std::string error;
@@ -43,17 +47,23 @@ TEST(SetupText, TakesNamesAndNumbersAndRefusesNamingTheLine) {
 
 TEST(SetupText, EmptyBlocksAreNotSetAndTheSoundFileLivesBesideTheSetup) {
     std::string error;
-    const std::string text = "transmitSequence=\ntoneSequenceText=\nringtone=fox:d=4,o=6,b=63:c,e,g\n"
-                             "ringtoneStaccato=0\nsoundFile=sounds/moe.wav\n";
+    const std::string text =
+        "transmitSequence=\ntoneSequenceText=\nringtone=fox:d=4,o=6,b=63:c,e,g\n"
+        "ringtoneStaccato=0\nsoundFile=sounds/moe.wav\noscillatorTune=-2\ntableLength=9\n";
     const auto setup = parseSetupText(text, "/events", TimerSettings{}, error);
     ASSERT_TRUE(setup) << error;
     EXPECT_FALSE(setup->transmitSequenceSet);
     EXPECT_FALSE(setup->toneSequenceSet);
     EXPECT_TRUE(setupRingtoneMelody(*setup));
     EXPECT_EQ(setup->soundFile, "/events/sounds/moe.wav");
+    // The timer's own settings are passed over, and a setup never writes them.
+    EXPECT_EQ(setup->passedOver, (std::vector<std::string>{"oscillatorTune", "tableLength"}));
+    EXPECT_EQ(setup->settings.oscillatorTune, 0);
     const std::string written = formatSetupText(*setup, "/events");
     EXPECT_NE(written.find("\ntransmitSequence=\ntoneSequenceText=\nringtone=fox:d=4,o=6,b=63:c,e,g\n"
                            "ringtoneBeatsPerMinute=\nringtoneStaccato=0\nsoundFile=sounds/moe.wav\n"),
               std::string::npos)
         << written;
+    EXPECT_EQ(written.find("oscillatorTune"), std::string::npos);
+    EXPECT_EQ(written.find("tableLength"), std::string::npos);
 }
