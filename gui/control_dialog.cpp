@@ -353,8 +353,8 @@ void ControlDialog::updateSetupControls() {
     // not over a timer's own.
     QString file = QFileInfo(QString::fromStdString(choices_.setupFile)).fileName();
     if (fox_)
-        file =
-            QString::fromStdString(eventWindow_->event().foxes.at(*fox_).name) + QStringLiteral(" - ") + file;
+        file = QString::fromStdString(eventWindow_->eventSetup().foxes.at(*fox_).name) +
+               QStringLiteral(" - ") + file;
     setWindowTitle(setup_ && formHoldsSetup(settings_, *setup_)
                        ? QStringLiteral("%1 - %2").arg(file, baseTitle_)
                        : baseTitle_);
@@ -461,7 +461,7 @@ void ControlDialog::showEvent(QShowEvent* event) {
 }
 
 void ControlDialog::showFox(std::size_t index) {
-    const EventFox& fox = eventWindow_->event().foxes.at(index);
+    const EventFox& fox = eventWindow_->eventSetup().foxes.at(index);
     const int port = settings_.comPort;
     settings_ = fox.setup.settings;
     settings_.comPort = port;
@@ -475,7 +475,7 @@ void ControlDialog::showFox(std::size_t index) {
 }
 
 void ControlDialog::writeFox(std::size_t index) {
-    const EventFox fox = eventWindow_->event().foxes.at(index);
+    const EventFox fox = eventWindow_->eventSetup().foxes.at(index);
     const std::string port = portName(static_cast<unsigned>(settings_.comPort));
     bool complete = false;
     runOperation([&] {
@@ -525,7 +525,7 @@ bool ControlDialog::saveSetup(const QString& path) {
 
 bool ControlDialog::saveFox(const QString& path) {
     if (!readForm(settings_)) return false;
-    const EventFox& fox = eventWindow_->event().foxes.at(*fox_);
+    const EventFox& fox = eventWindow_->eventSetup().foxes.at(*fox_);
     const TimerSetup changed = setupToSave(draft_, settings_);
     const std::string directory = QFileInfo(path).absolutePath().toStdString();
     const std::string name = QFileInfo(path).fileName().toStdString();

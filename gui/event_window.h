@@ -61,7 +61,7 @@ public:
     // The event read from path, its foxes not written yet until showLog says otherwise.
     // Selecting a fox here says nothing: the caller shows the one it selects.
     void setEvent(const EventSetup& event, const QString& path);
-    const EventSetup& event() const { return event_; }
+    const EventSetup& eventSetup() const { return event_; }
     const QString& path() const { return path_; }
     std::optional<std::size_t> selectedFox() const;
     void selectFox(std::size_t index);

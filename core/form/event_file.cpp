@@ -151,9 +151,10 @@ std::string savedFoxText(const EventSections& sections, std::size_t index, std::
     const auto old = values(before);
     std::vector<std::string> lines(sections.lines.begin(), sections.lines.end());
     std::vector<std::string> added;
-    for (const auto& [key, value] : values(after)) {
-        const auto was =
-            std::find_if(old.begin(), old.end(), [&key](const auto& kv) { return kv.first == key; });
+    for (const auto& assignment : values(after)) {
+        const auto& [key, value] = assignment;
+        const auto was = std::find_if(old.begin(), old.end(),
+                                      [&assignment](const auto& kv) { return kv.first == assignment.first; });
         if (was != old.end() && was->second == value) continue;
         if (const int line = keyLine(sections, section.begin, section.end, key))
             lines[static_cast<std::size_t>(line - 1)] = key + "=" + value;
