@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "cli/console_interrupt.h"
+#include "cli/event_commands.h"
 #include "cli/ringtone_commands.h"
 #include "cli/sound_commands.h"
 #include "cli/transmit_commands.h"
@@ -74,7 +75,8 @@ constexpr const char* mainFooter =
     "  tavofoxctl ports\n"
     "  tavofoxctl log\n"
     "  tavofoxctl --port PORT identify | reset | test-mode | read\n"
-    "  tavofoxctl --port PORT write [--from FILE] [key=value ...] [--verify]\n"
+    "  tavofoxctl --port PORT write [--from FILE [--fox NAME]] [key=value ...] [--verify]\n"
+    "  tavofoxctl event FILE\n"
     "  tavofoxctl --port PORT tone-sequence TEXT [--verify]\n"
     "  tavofoxctl --port PORT transmit-sequence SECONDS:KIND ... [--verify]\n"
     "  tavofoxctl --port PORT tune [--write [--verify]]\n"
@@ -134,7 +136,8 @@ UsageError refusal(const std::string& fromFile, const std::string& failure) {
     return UsageError(fromLine ? fromFile + ": " + failure : failure);
 }
 
-WriteInput checkWrite(const std::string& fromFile, const std::vector<std::string>& given, bool withSound) {
+WriteInput checkWrite(const std::string& fromFile, const std::string& fox,
+                      const std::vector<std::string>& given, bool withSound, std::ostream& err) {
     WriteInput input;
     input.fromFile = fromFile;
     std::string error;
@@ -154,7 +157,8 @@ WriteInput checkWrite(const std::string& fromFile, const std::vector<std::string
         if (failure) throw UsageError(*failure);
         return input;
     }
-    auto lines = parseSetupLines(readSettingsFile(fromFile), error);
+    // Of an event, the fox's setup: the event's lines with the fox's over them.
+    auto lines = parseSetupLines(foxOfEvent(fromFile, readSettingsFile(fromFile), fox, err), error);
     if (!lines) throw commandLineError(fromFile + ": " + error);
     input.lines = std::move(*lines);
     for (SettingsAssignment& assignment : commandLine) {
@@ -172,6 +176,7 @@ WriteInput checkWrite(const std::string& fromFile, const std::vector<std::string
         throw refusal(fromFile, *failure);
     input.passedOver = trial.passedOver;
     input.request.setupPath = fromFile;
+    input.request.foxName = fox;
     input.request.sound = withSound ? SoundChoice::upload : SoundChoice::skip;
     if (withSound && !trial.soundFile.empty()) {
         try {
@@ -485,6 +490,7 @@ void refuseRepeatedKeys(const std::vector<std::string>& assignments) {
 void addWriteCommand(CLI::App& app, CommandLine& line) {
     struct Options {
         std::string fromFile;
+        std::string fox;
         std::vector<std::string> assignments;
         bool withSound = false;
     };
@@ -494,14 +500,21 @@ void addWriteCommand(CLI::App& app, CommandLine& line) {
                         "write settings: what the timer holds, then FILE's lines, then the key=value\n"
                         "arguments (which override the file), checked with the form's rules",
                         "tavofoxctl --port 5 write --from fox.txt cycleId=3");
+    CLI::Option* from =
+        write
+            ->add_option("--from", options->fromFile,
+                         "a setup file (.tavofox) or key=value lines as `read` prints them, written\n"
+                         "as the window's Write Whole Setup writes it: its tables and ringtone too,\n"
+                         "never the timer's own trim and table length; read back, and recorded in\n"
+                         "the write log")
+            ->type_name("FILE")
+            ->check(regularFile);
     write
-        ->add_option("--from", options->fromFile,
-                     "a setup file (.tavofox) or key=value lines as `read` prints them, written\n"
-                     "as the window's Write Whole Setup writes it: its tables and ringtone too,\n"
-                     "never the timer's own trim and table length; read back, and recorded in\n"
-                     "the write log")
-        ->type_name("FILE")
-        ->check(regularFile);
+        ->add_option("--fox", options->fox,
+                     "the fox or beacon NAME of an event file: the event's settings,\n"
+                     "then the fox's over them")
+        ->type_name("NAME")
+        ->needs(from);
     write->add_option("key=value", options->assignments, "a setting as `read` prints it");
     write->add_flag("--with-sound", options->withSound,
                     "upload the setup's soundFile too, with a progress bar (without it the sound\n"
@@ -510,13 +523,28 @@ void addWriteCommand(CLI::App& app, CommandLine& line) {
     write->callback([&line, options] {
         refuseRepeatedKeys(options->assignments);
         auto input = std::make_shared<WriteInput>(
-            checkWrite(options->fromFile, options->assignments, options->withSound));
+            checkWrite(options->fromFile, options->fox, options->assignments, options->withSound, line.err));
         line.timerJob = [input](TimerCommandLine& t) {
             if (!t.connect(true)) return ExitStatus::failed;
             if (!input->fromFile.empty())
                 return writeSetupFile(t.operation(), t.err(), *input, t.portLabel());
             if (!t.checked(input->assignments)) return ExitStatus::failed;
             return writeSettings(t.operation(), *input);
+        };
+    });
+}
+
+void addEventCommand(CLI::App& app, CommandLine& line) {
+    auto file = std::make_shared<std::string>();
+    CLI::App* event = addCommand(app, "event",
+                                 "print an event file's foxes and one full cycle, one character a slot\n"
+                                 "(# on the air, . off, a sequence's steps by kind), then the slots in\n"
+                                 "which two foxes or none are on the air; exit status 2 when there is one",
+                                 "tavofoxctl event spring.tavofox");
+    event->add_option("FILE", *file, "the event file")->required()->check(regularFile);
+    event->callback([&line, file] {
+        line.localJob = [&line, file] {
+            return printEvent(*file, readSettingsFile(*file), line.out, line.err);
         };
     });
 }
@@ -736,6 +764,7 @@ int runTavofoxctl(const std::vector<std::string>& args, std::istream& in, std::o
     for (const PlainTimerCommand& command : plainTimerCommands)
         addPlainTimerCommand(app, line, command);
     addWriteCommand(app, line);
+    addEventCommand(app, line);
     addToneSequenceCommand(app, line);
     addTransmitSequenceCommand(app, line);
     addTuneCommand(app, line);

@@ -18,6 +18,8 @@ set(TAVOFOX_CORE_SOURCES
   core/form/settings_form.cpp
   core/form/settings_table.cpp
   core/form/settings_text.cpp
+  core/form/event_file.cpp
+  core/form/event_timeline.cpp
   core/form/transmit_sequence_form.cpp
   core/operations/configuration.cpp
   core/operations/connect.cpp

@@ -17,13 +17,18 @@
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
+#include <QSaveFile>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
+#include <QScreen>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <QValidator>
 
 #include "core/decimal.h"
+#include "core/form/event_file.h"
+#include "core/formats/config_image.h"
 #include "core/formats/tone_sequence.h"
 #include "core/link/link_interrupt.h"
 #include "core/link/port_names.h"
@@ -39,6 +44,7 @@
 #include "gui/about_dialog.h"
 #include "gui/audio_output.h"
 #include "gui/dialog_units.h"
+#include "gui/event_window.h"
 #include "gui/oscillator_tune_dialog.h"
 #include "gui/program.h"
 #include "gui/progress_window.h"
@@ -347,10 +353,14 @@ void ControlDialog::addSetupActions() {
 
 void ControlDialog::updateSetupControls() {
     writeSetupAction_->setEnabled(session_.connected() && setup_.has_value());
-    // The title names the setup only while the form shows its values: not over a timer's own.
+    // The title names the setup (and the event's fox) only while the form shows its values:
+    // not over a timer's own.
+    QString file = QFileInfo(QString::fromStdString(choices_.setupFile)).fileName();
+    if (fox_)
+        file = QString::fromStdString(eventWindow_->eventSetup().foxes.at(*fox_).name) +
+               QStringLiteral(" - ") + file;
     setWindowTitle(setup_ && formHoldsSetup(settings_, *setup_)
-                       ? QStringLiteral("%1 - %2").arg(
-                             QFileInfo(QString::fromStdString(choices_.setupFile)).fileName(), baseTitle_)
+                       ? QStringLiteral("%1 - %2").arg(file, baseTitle_)
                        : baseTitle_);
 }
 
@@ -374,10 +384,14 @@ bool ControlDialog::openSetup(const QString& path) {
     const QString directory = QFileInfo(path).absolutePath();
     std::string error;
     std::optional<TimerSetup> setup;
-    if (!file.open(QIODevice::ReadOnly) || file.size() > setupFileLimit)
+    if (!file.open(QIODevice::ReadOnly) || file.size() > setupFileLimit) {
         error = file.errorString().toStdString();
-    else
-        setup = parseSetupText(file.readAll().toStdString(), directory.toStdString(), settings_, error);
+    } else {
+        const std::string content = file.readAll().toStdString();
+        if (const auto sections = splitEventSections(content, error); sections && sections->hasFoxes())
+            return openEvent(path, content);
+        setup = parseSetupText(content, directory.toStdString(), settings_, error);
+    }
     if (!setup) {
         showMessage(cannotReadSetup + QFileInfo(path).fileName().toStdString() + "\n" + error);
         return false;
@@ -390,13 +404,102 @@ bool ControlDialog::openSetup(const QString& path) {
     updateModeControls(settings_);
     draft_ = *setup;
     setup_ = std::move(setup);
+    fox_.reset();
+    if (eventWindow_) eventWindow_->hide();
     choices_.setupFile = QFileInfo(path).absoluteFilePath().toStdString();
     saveWindowChoices(choices_);
     updateSetupControls();
     return true;
 }
 
+bool ControlDialog::openEvent(const QString& path, const std::string& content) {
+    std::string error;
+    const std::optional<EventSetup> event =
+        parseEventText(content, QFileInfo(path).absolutePath().toStdString(), settings_, error);
+    if (!event) {
+        showMessage(cannotReadSetup + QFileInfo(path).fileName().toStdString() + "\n" + error);
+        return false;
+    }
+    if (!eventWindow_) {
+        eventWindow_ = new EventWindow(this);
+        connect(eventWindow_, &EventWindow::foxSelected, this, [this](int index) { showFox(index); });
+        connect(eventWindow_, &EventWindow::writeRequested, this, [this](int index) { writeFox(index); });
+    }
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    // The same event again (saved from the form) keeps its fox in the form.
+    const std::size_t index =
+        absolute == eventWindow_->path() && fox_ && *fox_ < event->foxes.size() ? *fox_ : 0;
+    eventWindow_->setEvent(*event, absolute);
+    eventWindow_->showLog(readWriteLog().value_or(std::vector<WriteLogEntry>{}));
+    eventWindow_->setConnected(session_.connected());
+    choices_.setupFile = absolute.toStdString();
+    saveWindowChoices(choices_);
+    eventWindow_->selectFox(index);
+    showFox(index);
+    const bool placed = eventWindow_->isVisible();
+    eventWindow_->show();
+    eventWindow_->raise();
+    if (!placed && isVisible()) placeEventWindow();
+    return true;
+}
+
+void ControlDialog::placeEventWindow() {
+    // Beside the main window, as tall as it is and wide enough for a state; both moved left
+    // where the screen ends.
+    eventWindow_->resize(std::max(eventWindow_->sizeHint().width(), width() * 3 / 2), height());
+    const QRect screen = this->screen()->availableGeometry();
+    const int gap = frameGeometry().width() - width() + 8;
+    const int total = frameGeometry().width() + gap + eventWindow_->width();
+    const int left = std::max(screen.left(), std::min(frameGeometry().left(), screen.right() - total));
+    move(left, frameGeometry().top());
+    eventWindow_->move(left + frameGeometry().width() + 8, frameGeometry().top());
+}
+
+void ControlDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (eventWindow_ && eventWindow_->isVisible())
+        QTimer::singleShot(0, this, [this] {
+            placeEventWindow();
+            eventWindow_->raise();
+        });
+}
+
+void ControlDialog::showFox(std::size_t index) {
+    const EventFox& fox = eventWindow_->eventSetup().foxes.at(index);
+    const int port = settings_.comPort;
+    settings_ = fox.setup.settings;
+    settings_.comPort = port;
+    if (!fox.setup.soundFile.empty()) settings_.audioFilePath = fox.setup.soundFile;
+    showForm(settings_);
+    updateModeControls(settings_);
+    draft_ = fox.setup;
+    setup_ = fox.setup;
+    fox_ = index;
+    updateSetupControls();
+}
+
+void ControlDialog::writeFox(std::size_t index) {
+    const EventFox fox = eventWindow_->eventSetup().foxes.at(index);
+    const std::string port = portName(static_cast<unsigned>(settings_.comPort));
+    bool complete = false;
+    runOperation([&] {
+        const SetupWriteRequest request{eventWindow_->path().toStdString(), fox.name, port, std::nullopt,
+                                        SoundChoice::ask};
+        const SetupWriteOutcome outcome = writeSetup(operation_, fox.setup, request);
+        complete = outcome.complete();
+        updateSetupControls();
+        showMessage(outcome.message);
+    });
+    updateSetupControls();
+    // Read back as written: the timer holds this fox now.
+    if (complete) eventWindow_->markTimer(fox.setup.settings, QString::fromStdString(port));
+    eventWindow_->showLog(readWriteLog().value_or(std::vector<WriteLogEntry>{}));
+    if (complete) eventWindow_->selectNextUnwritten(index);
+}
+
 bool ControlDialog::saveSetup(const QString& path) {
+    if (eventWindow_ && fox_ && QFileInfo(path).absoluteFilePath() == eventWindow_->path())
+        return saveFox(path);
     if (!readForm(settings_)) return false;
     TimerSetup setup = setupToSave(draft_, settings_);
     if (session_.connected()) {
@@ -422,6 +525,42 @@ bool ControlDialog::saveSetup(const QString& path) {
     saveWindowChoices(choices_);
     updateSetupControls();
     return true;
+}
+
+bool ControlDialog::saveFox(const QString& path) {
+    if (!readForm(settings_)) return false;
+    const EventFox& fox = eventWindow_->eventSetup().foxes.at(*fox_);
+    const TimerSetup changed = setupToSave(draft_, settings_);
+    const std::string directory = QFileInfo(path).absolutePath().toStdString();
+    const std::string name = QFileInfo(path).fileName().toStdString();
+    QFile current(path);
+    std::string error;
+    std::optional<EventSections> sections;
+    std::string content;
+    if (current.open(QIODevice::ReadOnly) && current.size() <= setupFileLimit) {
+        content = current.readAll().toStdString();
+        sections = splitEventSections(content, error);
+    } else {
+        error = current.errorString().toStdString();
+    }
+    const auto section = sections ? std::find_if(sections->sections.begin(), sections->sections.end(),
+                                                 [&fox](const EventSection& s) { return s.name == fox.name; })
+                                  : std::vector<EventSection>::const_iterator();
+    if (!sections || section == sections->sections.end()) {
+        showMessage(cannotReadSetup + name + "\n" + error);
+        return false;
+    }
+    const std::string text =
+        savedFoxText(*sections, static_cast<std::size_t>(section - sections->sections.begin()),
+                     formatSetupText(fox.setup, directory), formatSetupText(changed, directory));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        showMessage(cannotWriteSetup + name + "\n" + file.errorString().toStdString());
+        return false;
+    }
+    return openEvent(path, text);
 }
 
 void ControlDialog::dragEnterEvent(QDragEnterEvent* event) {
@@ -450,8 +589,15 @@ bool ControlDialog::confirm(std::string_view question) {
 }
 
 void ControlDialog::connectTimer() {
-    if (::connectTimer(operation_) == Connection::connected) takeTimerTables(draft_, settings_);
+    ConfigImage image;
+    const Connection connection = ::connectTimer(operation_, true, &image);
+    if (connection == Connection::connected) takeTimerTables(draft_, settings_);
     updateSetupControls();
+    if (connection != Connection::connected || !eventWindow_) return;
+    // What the timer holds; one never written holds no fox.
+    std::optional<TimerSettings> held;
+    if (image.settingsStored()) image.decode(held.emplace(), session_.clockHz());
+    eventWindow_->markTimer(held, QString::fromStdString(portName(static_cast<unsigned>(settings_.comPort))));
 }
 
 void ControlDialog::accept() {
@@ -551,6 +697,7 @@ void ControlDialog::updateLinkControls(bool connected) {
         {ui_->retrieveButton, ui_->writeButton, ui_->syncButton, ui_->calibrateButton, ui_->resetButton},
         connected);
     if (writeSetupAction_) writeSetupAction_->setEnabled(connected && setup_.has_value());
+    if (eventWindow_) eventWindow_->setConnected(connected);
 }
 
 bool ControlDialog::readForm(TimerSettings& settings) {

@@ -25,6 +25,7 @@ class ControlDialog;
 class QAbstractButton;
 class QAction;
 class AudioOutput;
+class EventWindow;
 
 class ControlDialog : public QDialog, public OperatorPanel, public SettingsView {
     Q_OBJECT
@@ -58,10 +59,14 @@ public:
 
     // Fills the form, the tone sequence, the step table and the sound file name from a setup
     // file, as if typed; nothing is sent. A refused file is reported and changes nothing.
+    // A file with foxes opens the Event window beside this one, with its first fox in the form.
     bool openSetup(const QString& path);
     // The form's values with what the operator set: the tables edited, opened or read, the
-    // ringtone and sound of this setup.
+    // ringtone and sound of this setup. Saved over the open event, they change the selected
+    // fox's section alone.
     bool saveSetup(const QString& path);
+    // The Event window of the event last opened; nothing before the first.
+    EventWindow* eventWindow() const { return eventWindow_; }
     // The setup last opened or saved, as it was then; nothing before the first.
     const std::optional<TimerSetup>& openedSetup() const { return setup_; }
 
@@ -77,6 +82,8 @@ protected:
     // A setup file dropped on the window opens as "Open Setup..." opens it.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // The Event window of an event opened before this window showed goes beside it.
+    void showEvent(QShowEvent* event) override;
     // The system menu's About entry (Windows).
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
@@ -92,6 +99,12 @@ private:
     void chooseSetupToOpen();
     void chooseSetupToSave();
     void updateSetupControls();
+    bool openEvent(const QString& path, const std::string& content);
+    void placeEventWindow();
+    // The fox's setup in the form, as if opened.
+    void showFox(std::size_t index);
+    void writeFox(std::size_t index);
+    bool saveFox(const QString& path);
 
     // Runs a timer operation; a failing serial port ends it with the system's message, the
     // way every button reports it.
@@ -122,6 +135,8 @@ private:
     // What Save Setup saves beyond the form: the tables set and the ringtone and sound of this
     // setup, as opened, edited, loaded or read in this run.
     TimerSetup draft_;
+    EventWindow* eventWindow_ = nullptr;
+    std::optional<std::size_t> fox_; // the event's fox in the form
     QString baseTitle_;
     QAction* writeSetupAction_ = nullptr;
     int waitCursorDepth_ = 0;

@@ -12,7 +12,7 @@
 #include "core/settings_view.h"
 #include "core/timer_settings.h"
 
-bool readConfiguration(OperationContext& op) {
+bool readConfiguration(OperationContext& op, ConfigImage* read) {
     if (!op.session.echoCommand(TimerCommand::readConfiguration)) {
         op.panel.showMessage(ConfigurationText::commandFailed);
         return false;
@@ -29,6 +29,7 @@ bool readConfiguration(OperationContext& op) {
     op.view.updateModeControls(op.settings);
     if (!image.settingsStored()) op.panel.showMessage(ConfigurationText::noSettingsStored);
     op.panel.playInformationSound();
+    if (read) *read = image;
     return true;
 }
 

@@ -9,6 +9,8 @@
 #include "core/link/timer_session.h"
 #include "core/operations/operation.h"
 
+struct ConfigImage;
+
 namespace ConfigurationText {
 inline constexpr const char* commandFailed = "Error Writing a command to the controller";
 inline constexpr const char* readFailed = "Error when reading the configuration";
@@ -30,8 +32,9 @@ inline constexpr const char* failedPrefix = "verify failed: ";
 inline constexpr int applyWaitMs = 3000;
 
 // True when the whole image arrived and replaced the image-backed settings. A timer that
-// was never written keeps the form's values, and the operator is told so.
-bool readConfiguration(OperationContext& op);
+// was never written keeps the form's values, and the operator is told so. The image read is
+// kept in read when given.
+bool readConfiguration(OperationContext& op, ConfigImage* read = nullptr);
 // True when the configuration block and the CW message were written; the apply command
 // follows a written configuration block even when the CW message failed.
 bool writeConfiguration(OperationContext& op);

@@ -7,6 +7,9 @@
 // identify reply that never came, which the window passes over in silence.
 enum class Connection { connected, notAwake, notIdentified, notRead };
 
+struct ConfigImage;
+
 // Wakes and identifies the timer, then reads its configuration when readSettings is set
-// (commands that only need the timer's identity stop before the read).
-Connection connectTimer(OperationContext& op, bool readSettings = true);
+// (commands that only need the timer's identity stop before the read), kept in read when
+// given: what the timer holds, apart from the form a timer never written leaves alone.
+Connection connectTimer(OperationContext& op, bool readSettings = true, ConfigImage* read = nullptr);

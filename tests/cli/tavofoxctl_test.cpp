@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "cli/commands.h"
+#include "core/operations/write_log.h"
 #include "ctl_run.h"
 #include "support/emulated_timer.h"
 #include "support/golden.h"
@@ -107,6 +108,38 @@ TEST_F(TavofoxctlTest, SecondTimerIsProgrammedFromTheFirstOnesFile) {
     EXPECT_EQ(again.out, expected);
     EXPECT_EQ(valueOf(again.out, "stepLength"), "90");
     second.stop();
+}
+
+TEST_F(TavofoxctlTest, FoxOfAnEventIsWrittenWithTheEventsSettingsUnderItsOwn) {
+    const std::string file = timer.home.path() + "/spring.tavofox";
+    std::ofstream(file) << "transmitMode=cycled\ntransmitterCount=2\nstepLength=90\naudioMode=cw-message\n"
+                           "[fox MOE]\ncycleId=1\ncwText=MOE\n[fox MOI]\ncycleId=2\ncwText=MOI\n"
+                           "[beacon MO]\ntransmitMode=continuous\ncwText=MO\n";
+    const CtlResult event = tavofoxctl({"event", file});
+    EXPECT_EQ(event.status, 0) << event.err;
+    EXPECT_EQ(event.out,
+              "one cycle 3:00 (2 x 90 s), one character 90 s\nMOE  1  #.\nMOI  2  .#\nMO   -  ##\n");
+    const CtlResult refused = tavofoxctl({"--port", port(), "write", "--from", file});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err,
+              "tavofoxctl: " + file + ": this event holds the foxes MOE, MOI, MO: choose one with --fox\n");
+
+    const struct {
+        std::string fox;
+        std::vector<std::uint8_t> config; // mode, options, delay, step, cycle ID, count
+        std::string cw;
+    } foxes[] = {{"MOI", {0x41, 0x05, 0, 9, 1, 2}, "MOI"}, {"MO", {0x40, 0x05, 0, 9, 1, 2}, "MO"}};
+    for (const auto& [fox, config, cw] : foxes) {
+        const CtlResult write = tavofoxctl({"--port", port(), "write", "--from", file, "--fox", fox});
+        ASSERT_EQ(write.status, 0) << write.err;
+        const auto memory = timer.with([](TimerEmulator& e) { return e.parameterMemory(); });
+        EXPECT_EQ(std::vector<std::uint8_t>(memory.begin(), memory.begin() + 6), config) << fox;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(memory.data()) + 32), cw);
+        // The write log names the fox.
+        const auto log = readWriteLog();
+        ASSERT_TRUE(log && !log->empty());
+        EXPECT_EQ(log->back().fox, fox);
+    }
 }
 
 TEST_F(TavofoxctlTest, RefusedValueNamesItsKeyAndWritesNothing) {
