@@ -10,7 +10,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -37,6 +36,7 @@
 #include "gui/about_dialog.h"
 #include "gui/audio_output.h"
 #include "gui/dialog_units.h"
+#include "gui/file_dialog.h"
 #include "gui/oscillator_tune_dialog.h"
 #include "gui/program.h"
 #include "gui/progress_window.h"
@@ -57,8 +57,8 @@ const QString openSetupText = QStringLiteral("&Open Setup...");
 const QString saveSetupText = QStringLiteral("&Save Setup...");
 const QString writeSetupText = QStringLiteral("&Write Whole Setup to Timer");
 const QString verifyWritesText = QStringLiteral("&Verify after writing");
-const QString setupFilter = QStringLiteral("Timer Setups (*.tavofox)");
 constexpr const char* setupOpenFilter = "Timer Setups (*.tavofox)|*.tavofox|All Files (*.*)|*.*||";
+constexpr const char* setupSaveFilter = "Timer Setups (*.tavofox)|*.tavofox||";
 constexpr const char* cannotReadSetup = "The setup file cannot be read: ";
 constexpr const char* cannotWriteSetup = "The setup file cannot be written: ";
 // Larger than any setup; a larger file is no setup.
@@ -104,23 +104,6 @@ void numberButtons(QButtonGroup* group, std::initializer_list<QAbstractButton*> 
     int index = 0;
     for (QAbstractButton* button : buttons)
         group->setId(button, index++);
-}
-
-// An open-file filter of label|pattern pairs, ending in "||", as the file dialog's name
-// filters. "*.*" means every file, with or without a dot.
-QStringList nameFilters(std::string_view filter) {
-    const QStringList parts =
-        QString::fromUtf8(filter.data(), static_cast<qsizetype>(filter.size())).split('|');
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size() && !parts[i].isEmpty(); i += 2) {
-        QString label = parts[i];
-        if (const qsizetype open = label.lastIndexOf(QStringLiteral(" (")); open > 0 && label.endsWith(')'))
-            label.truncate(open);
-        QString patterns = parts[i + 1];
-        patterns.replace(';', ' ').replace(QStringLiteral("*.*"), QStringLiteral("*"));
-        filters << QStringLiteral("%1 (%2)").arg(label, patterns);
-    }
-    return filters;
 }
 
 QAbstractButton* focusButtonOf(QButtonGroup* group) {
@@ -316,13 +299,9 @@ void ControlDialog::chooseSetupToOpen() {
 }
 
 void ControlDialog::chooseSetupToSave() {
-    QFileDialog dialog(this);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(setupFilter);
-    dialog.setDefaultSuffix(QString::fromLatin1(setupFileExtension.data(), setupFileExtension.size()));
-    if (!choices_.setupFile.empty()) dialog.selectFile(QString::fromStdString(choices_.setupFile));
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        saveSetup(dialog.selectedFiles().constFirst());
+    if (const auto path =
+            chooseFile(this, FileDialogMode::save, setupSaveFilter, setupFileExtension, choices_.setupFile))
+        saveSetup(*path);
 }
 
 bool ControlDialog::openSetup(const QString& path) {
@@ -583,19 +562,10 @@ std::optional<RingtoneChoice> ControlDialog::editRingtone(const std::string& fil
 std::optional<std::string> ControlDialog::chooseFileToOpen(std::string_view filter,
                                                            std::string_view defaultExtension,
                                                            const std::string& initialName) {
-    QFileDialog dialog(this);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(nameFilters(filter));
-    dialog.setDefaultSuffix(
-        QString::fromUtf8(defaultExtension.data(), static_cast<qsizetype>(defaultExtension.size())));
-    if (!initialName.empty()) {
-        const QFileInfo initial(QString::fromStdString(initialName));
-        dialog.setDirectory(initial.absolutePath());
-        dialog.selectFile(initial.fileName());
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().constFirst().toStdString();
+    const std::optional<QString> path =
+        chooseFile(this, FileDialogMode::open, filter, defaultExtension, initialName);
+    if (!path) return std::nullopt;
+    return path->toStdString();
 }
 
 std::unique_ptr<ProgressHandle> ControlDialog::openProgress(std::string_view title, bool smooth) {

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include <QAction>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QSettings>
 
@@ -43,7 +46,19 @@ TEST(SetupFile, WindowToFileToTavofoxctlToTimerImage) {
         EXPECT_EQ(window.findChild<QLineEdit*>(QStringLiteral("cycleIdEdit"))->text(), "3");
         EXPECT_EQ(window.findChild<QLineEdit*>(QStringLiteral("cwTextEdit"))->text(), "MOS");
         EXPECT_EQ(window.windowTitle(), "fox3.tavofox - Mervak's TAVO FOX Control Program V 2.0");
-        ASSERT_TRUE(window.saveSetup(QString::fromStdString(saved)));
+        // Save Setup asks in the folder of the setup last used, with its name.
+        operatorAtBoxes.onDialog = [&](QDialog& modal) {
+            auto* chooser = qobject_cast<QFileDialog*>(&modal);
+            ASSERT_NE(chooser, nullptr);
+            EXPECT_EQ(chooser->windowTitle(), "Save As");
+            EXPECT_EQ(chooser->directory(), QFileInfo(QString::fromStdString(golden)).dir());
+            EXPECT_EQ(chooser->selectedFiles(), QStringList{QString::fromStdString(golden)});
+            chooser->selectFile(QString::fromStdString(saved));
+            modal.accept();
+        };
+        for (QAction* action : window.actions())
+            if (action->text() == "&Save Setup...") action->trigger();
+        EXPECT_EQ(window.windowTitle(), "fox3.tavofox - Mervak's TAVO FOX Control Program V 2.0");
     }
     EXPECT_TRUE(operatorAtBoxes.texts().isEmpty()) << operatorAtBoxes.texts().join('\n').toStdString();
     // What the window opens it saves unchanged.
