@@ -101,6 +101,9 @@ void RingtoneDialog::playPreview(const std::vector<PlayedTone>& tones) {
     const QScopedValueRollback<bool> previewing(previewing_, true);
     qApp->installEventFilter(this);
     playTones(tones);
+    // Keys pressed while the melody played were meant for the preview: an Escape still on
+    // its way must not close the dialog, and the next one the main window, once it is over.
+    QCoreApplication::processEvents();
     qApp->removeEventFilter(this);
 }
 
