@@ -8,6 +8,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "gui/system_menu.h"
+
 namespace {
 
 // The window layouts were drawn for an 8 point sans serif font.
@@ -60,5 +62,5 @@ void applyDialogUnits(QWidget& dialog) {
         }
         child->setGeometry(place);
     }
-    dialog.setFixedSize(toPixelRect(QRect(QPoint(0, 0), dialog.size())).size());
+    fixWindowSize(dialog, toPixelRect(QRect(QPoint(0, 0), dialog.size())).size());
 }
