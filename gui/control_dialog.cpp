@@ -61,6 +61,7 @@ constexpr const char* setupOpenFilter = "Timer Setups (*.tavofox)|*.tavofox|All 
 constexpr const char* setupSaveFilter = "Timer Setups (*.tavofox)|*.tavofox||";
 constexpr const char* cannotReadSetup = "The setup file cannot be read: ";
 constexpr const char* cannotWriteSetup = "The setup file cannot be written: ";
+constexpr qsizetype captionNameLength = 12;
 // Larger than any setup; a larger file is no setup.
 constexpr qint64 setupFileLimit = 1 << 20;
 
@@ -104,6 +105,16 @@ void numberButtons(QButtonGroup* group, std::initializer_list<QAbstractButton*> 
     int index = 0;
     for (QAbstractButton* button : buttons)
         group->setId(button, index++);
+}
+
+// The setup's name as the caption shows it before the program's own: without its extension,
+// and a long name shortened in its middle, so that the whole caption fits the title bar of a
+// window this narrow.
+QString captionName(const std::string& setupPath) {
+    const QString name = QFileInfo(QString::fromStdString(setupPath)).completeBaseName();
+    if (name.size() <= captionNameLength) return name;
+    return name.left(captionNameLength / 2) + QChar(0x2026) +
+           name.right(captionNameLength - captionNameLength / 2 - 1);
 }
 
 QAbstractButton* focusButtonOf(QButtonGroup* group) {
@@ -288,8 +299,7 @@ void ControlDialog::addSetupActions() {
 
 void ControlDialog::updateSetupControls() {
     writeSetupAction_->setEnabled(session_.connected() && setup_.has_value());
-    setWindowTitle(setup_ ? QStringLiteral("%1 - %2").arg(
-                                QFileInfo(QString::fromStdString(choices_.setupFile)).fileName(), baseTitle_)
+    setWindowTitle(setup_ ? QStringLiteral("%1 - %2").arg(captionName(choices_.setupFile), baseTitle_)
                           : baseTitle_);
 }
 
