@@ -13,7 +13,7 @@ quitButton=(165 279 115 14)
 # Wine's own fonts (fonts-wine: MS Sans Serif, Tahoma, Marlett ...) in the prefix's Fonts folder,
 # where Windows keeps its fonts. A prefix that this 64-bit Wine makes has none there, so its
 # programs see only the Linux fonts, and Qt, which finds none of the fonts a window asks for,
-# draws with the first family it knows, a serif one.
+# draws with whichever of those fits the size best, a serif one.
 wineFonts() {
   cp -u /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 }
