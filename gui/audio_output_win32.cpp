@@ -16,8 +16,10 @@ namespace {
 // The frequencies the speaker tone takes; anything else is played as a pause.
 constexpr int lowestBeepHz = 37;
 constexpr int highestBeepHz = 32767;
-// A pause is waited in slices this long, so that the window repaints and Escape gets
-// through; a tone is one call.
+// The speaker tone holds the program while it sounds, and a pause is a wait: both go in
+// slices this long, with the window's events taken between them, so that the window
+// repaints and Escape ends the preview within half a second, not after the note.
+constexpr std::int64_t toneSliceMs = 500;
 constexpr std::int64_t pauseSliceMs = 50;
 
 } // namespace
@@ -26,8 +28,7 @@ AudioOutput::AudioOutput(QObject* parent) : QObject(parent) {}
 
 AudioOutput::~AudioOutput() = default;
 
-// The speaker tone holds the program while it sounds: start() returns once the tones have
-// played, or stop() ended them between two notes.
+// start() returns once the tones have played, or stop() ended them.
 bool AudioOutput::start(std::vector<PlayedTone> tones, double) {
     stop();
     playing_ = true;
@@ -36,14 +37,18 @@ bool AudioOutput::start(std::vector<PlayedTone> tones, double) {
         const std::int64_t ms =
             std::clamp<std::int64_t>(tone.milliseconds, 0, ToneSynthesizer::longestToneMs);
         if (tone.frequencyHz >= lowestBeepHz && tone.frequencyHz <= highestBeepHz) {
-            ::Beep(static_cast<DWORD>(tone.frequencyHz), static_cast<DWORD>(ms));
+            for (std::int64_t left = ms; left > 0 && !stopping_; left -= toneSliceMs) {
+                ::Beep(static_cast<DWORD>(tone.frequencyHz), static_cast<DWORD>(std::min(left, toneSliceMs)));
+                QCoreApplication::processEvents();
+            }
         } else {
             const QDeadlineTimer end(ms);
-            while (!stopping_ && !end.hasExpired())
+            while (!stopping_ && !end.hasExpired()) {
                 QThread::msleep(
                     static_cast<unsigned long>(std::min<std::int64_t>(end.remainingTime(), pauseSliceMs)));
+                QCoreApplication::processEvents();
+            }
         }
-        QCoreApplication::processEvents();
         if (stopping_) break;
     }
     stop();

@@ -10,7 +10,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -45,6 +44,7 @@
 #include "gui/audio_output.h"
 #include "gui/dialog_units.h"
 #include "gui/event_window.h"
+#include "gui/file_dialog.h"
 #include "gui/oscillator_tune_dialog.h"
 #include "gui/program.h"
 #include "gui/progress_window.h"
@@ -67,10 +67,11 @@ const QString saveSetupText = QStringLiteral("&Save Setup...");
 const QString writeSetupText = QStringLiteral("&Write Whole Setup to Timer");
 const QString verifyWritesText = QStringLiteral("&Verify after writing");
 const QString showWriteLogText = QStringLiteral("Show Write &Log...");
-const QString setupFilter = QStringLiteral("Timer Setups (*.tavofox)");
 constexpr const char* setupOpenFilter = "Timer Setups (*.tavofox)|*.tavofox|All Files (*.*)|*.*||";
+constexpr const char* setupSaveFilter = "Timer Setups (*.tavofox)|*.tavofox||";
 constexpr const char* cannotReadSetup = "The setup file cannot be read: ";
 constexpr const char* cannotWriteSetup = "The setup file cannot be written: ";
+constexpr qsizetype captionNameLength = 12;
 // Larger than any setup; a larger file is no setup.
 constexpr qint64 setupFileLimit = 1 << 20;
 
@@ -119,21 +120,14 @@ void numberButtons(QButtonGroup* group, std::initializer_list<QAbstractButton*> 
         group->setId(button, index++);
 }
 
-// An open-file filter of label|pattern pairs, ending in "||", as the file dialog's name
-// filters. "*.*" means every file, with or without a dot.
-QStringList nameFilters(std::string_view filter) {
-    const QStringList parts =
-        QString::fromUtf8(filter.data(), static_cast<qsizetype>(filter.size())).split('|');
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size() && !parts[i].isEmpty(); i += 2) {
-        QString label = parts[i];
-        if (const qsizetype open = label.lastIndexOf(QStringLiteral(" (")); open > 0 && label.endsWith(')'))
-            label.truncate(open);
-        QString patterns = parts[i + 1];
-        patterns.replace(';', ' ').replace(QStringLiteral("*.*"), QStringLiteral("*"));
-        filters << QStringLiteral("%1 (%2)").arg(label, patterns);
-    }
-    return filters;
+// The setup's name as the caption shows it before the program's own: without its extension,
+// and a long name shortened in its middle, so that the whole caption fits the title bar of a
+// window this narrow.
+QString captionName(const std::string& setupPath) {
+    const QString name = QFileInfo(QString::fromStdString(setupPath)).completeBaseName();
+    if (name.size() <= captionNameLength) return name;
+    return name.left(captionNameLength / 2) + QChar(0x2026) +
+           name.right(captionNameLength - captionNameLength / 2 - 1);
 }
 
 QAbstractButton* focusButtonOf(QButtonGroup* group) {
@@ -355,7 +349,7 @@ void ControlDialog::updateSetupControls() {
     writeSetupAction_->setEnabled(session_.connected() && setup_.has_value());
     // The title names the setup (and the event's fox) only while the form shows its values:
     // not over a timer's own.
-    QString file = QFileInfo(QString::fromStdString(choices_.setupFile)).fileName();
+    QString file = captionName(choices_.setupFile);
     if (fox_)
         file = QString::fromStdString(eventWindow_->eventSetup().foxes.at(*fox_).name) +
                QStringLiteral(" - ") + file;
@@ -370,13 +364,9 @@ void ControlDialog::chooseSetupToOpen() {
 }
 
 void ControlDialog::chooseSetupToSave() {
-    QFileDialog dialog(this);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(setupFilter);
-    dialog.setDefaultSuffix(QString::fromLatin1(setupFileExtension.data(), setupFileExtension.size()));
-    if (!choices_.setupFile.empty()) dialog.selectFile(QString::fromStdString(choices_.setupFile));
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        saveSetup(dialog.selectedFiles().constFirst());
+    if (const auto path =
+            chooseFile(this, FileDialogMode::save, setupSaveFilter, setupFileExtension, choices_.setupFile))
+        saveSetup(*path);
 }
 
 bool ControlDialog::openSetup(const QString& path) {
@@ -764,19 +754,10 @@ std::optional<RingtoneChoice> ControlDialog::editRingtone(const std::string& fil
 std::optional<std::string> ControlDialog::chooseFileToOpen(std::string_view filter,
                                                            std::string_view defaultExtension,
                                                            const std::string& initialName) {
-    QFileDialog dialog(this);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(nameFilters(filter));
-    dialog.setDefaultSuffix(
-        QString::fromUtf8(defaultExtension.data(), static_cast<qsizetype>(defaultExtension.size())));
-    if (!initialName.empty()) {
-        const QFileInfo initial(QString::fromStdString(initialName));
-        dialog.setDirectory(initial.absolutePath());
-        dialog.selectFile(initial.fileName());
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().constFirst().toStdString();
+    const std::optional<QString> path =
+        chooseFile(this, FileDialogMode::open, filter, defaultExtension, initialName);
+    if (!path) return std::nullopt;
+    return path->toStdString();
 }
 
 std::unique_ptr<ProgressHandle> ControlDialog::openProgress(std::string_view title, bool smooth) {

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "gui/system_menu.h"
+
 namespace {
 
 // The window layouts were drawn for an 8 point sans serif font.
@@ -27,7 +29,15 @@ int toPixels(int units, int base, int unitsPerBase) {
 
 QFont dialogFont() {
 #if defined(_WIN32)
-    QFont font(QStringLiteral("MS Sans Serif"), dialogFontPointSize);
+    // MS Sans Serif is a bitmap font. Qt files its sizes by their cell height (13 pixels for
+    // 8 points) but asks Windows for that height as the letters' height, which gives the
+    // 10-point size. Microsoft Sans Serif is the same face as an outline font, with the same
+    // measures (dialog base units 6 x 13 at 8 points); Tahoma is the dialog font of Wine,
+    // which has no Microsoft Sans Serif.
+    QFont font;
+    font.setFamilies(
+        {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"), QStringLiteral("MS Sans Serif")});
+    font.setPointSize(dialogFontPointSize);
 #else
     QFont font(QStringLiteral("Sans Serif"), dialogFontPointSize);
 #endif
@@ -60,5 +70,5 @@ void applyDialogUnits(QWidget& dialog) {
         }
         child->setGeometry(place);
     }
-    dialog.setFixedSize(toPixelRect(QRect(QPoint(0, 0), dialog.size())).size());
+    fixWindowSize(dialog, toPixelRect(QRect(QPoint(0, 0), dialog.size())).size());
 }

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QKeyEvent>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
@@ -10,15 +9,14 @@
 
 #include "gui/audio_output.h"
 #include "gui/dialog_units.h"
+#include "gui/file_dialog.h"
 #include "gui/program.h"
 #include "ui_ringtone_dialog.h"
 
 namespace {
 
-const QString openCaption = QStringLiteral("Open");
-const QString defaultSuffix = QStringLiteral("rtt");
-// Every file: "*.*" would hide the names without a dot here.
-const QStringList fileFilters{QStringLiteral("Ringtone Files (*.rtt)"), QStringLiteral("All Files (*)")};
+constexpr const char* fileFilter = "Ringtone Files (*.rtt)|*.rtt|All Files (*.*)|*.*||";
+constexpr const char* defaultExtension = "rtt";
 
 QString fromStd(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -76,14 +74,9 @@ void RingtoneDialog::reject() {
 }
 
 void RingtoneDialog::loadFileClicked() {
-    QFileDialog chooser(this, openCaption);
-    chooser.setAcceptMode(QFileDialog::AcceptOpen);
-    chooser.setFileMode(QFileDialog::ExistingFile);
-    chooser.setDefaultSuffix(defaultSuffix);
-    chooser.setNameFilters(fileFilters);
-    if (!model_.filePath.empty()) chooser.selectFile(fromStd(model_.filePath));
-    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return;
-    model_.loadRingtoneFile(chooser.selectedFiles().front().toStdString());
+    if (const auto path =
+            chooseFile(this, FileDialogMode::open, fileFilter, defaultExtension, model_.filePath))
+        model_.loadRingtoneFile(path->toStdString());
 }
 
 bool RingtoneDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -108,6 +101,9 @@ void RingtoneDialog::playPreview(const std::vector<PlayedTone>& tones) {
     const QScopedValueRollback<bool> previewing(previewing_, true);
     qApp->installEventFilter(this);
     playTones(tones);
+    // Keys pressed while the melody played were meant for the preview: an Escape still on
+    // its way must not close the dialog, and the next one the main window, once it is over.
+    QCoreApplication::processEvents();
     qApp->removeEventFilter(this);
 }
 

@@ -10,9 +10,15 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 
 class QWidget;
+
+// Gives a window its one size: the operator cannot resize it. On Windows it gets a dialog's
+// frame, without a resize border, and its system menu loses the entries a window of fixed
+// size cannot use (Restore, Size, Minimize and Maximize where it has no such button).
+void fixWindowSize(QWidget& window, QSize size);
 
 void appendSystemMenuEntry(QWidget& window, const QString& text, unsigned command, std::function<void()> run);
 

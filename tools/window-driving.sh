@@ -10,6 +10,14 @@ cycleIdEdit=(100 145 35 14)
 writeButton=(165 260 115 14)
 quitButton=(165 279 115 14)
 
+# Wine's own fonts (fonts-wine: MS Sans Serif, Tahoma, Marlett ...) in the prefix's Fonts folder,
+# where Windows keeps its fonts. A prefix that this 64-bit Wine makes has none there, so its
+# programs see only the Linux fonts, and Qt, which finds none of the fonts a window asks for,
+# draws with whichever of those fits the size best, a serif one.
+wineFonts() {
+  cp -u /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+}
+
 # The window named exactly so, once it is shown (waiting up to the given seconds).
 window() {
   timeout "${2:-20}" xdotool search --sync --onlyvisible --name "^$1\$" | tail -1

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -115,7 +116,8 @@ TEST_F(RingtoneDialogTest, LayoutLoadFileButtonsAndPreview) {
     EXPECT_EQ(child<QLineEdit>(dialog, "rtttlTextEdit")->text(), "");
     dialog.show();
 
-    // Load File asks with the real open-file dialog, starting at the file last used.
+    // Load File asks with the real open-file dialog, in the folder of the file last used
+    // with its name.
     QStringList filters;
     QString suffix;
     operatorAtBoxes.onDialog = [&](QDialog& modal) {
@@ -123,6 +125,8 @@ TEST_F(RingtoneDialogTest, LayoutLoadFileButtonsAndPreview) {
         ASSERT_NE(chooser, nullptr);
         filters = chooser->nameFilters();
         suffix = chooser->defaultSuffix();
+        EXPECT_EQ(chooser->windowTitle(), "Open");
+        EXPECT_EQ(chooser->directory(), QFileInfo(examplePath).dir());
         EXPECT_EQ(chooser->selectedFiles(), QStringList{examplePath});
         modal.accept();
     };

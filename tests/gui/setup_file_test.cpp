@@ -8,6 +8,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -46,8 +48,20 @@ TEST(SetupFile, WindowToFileToTavofoxctlToTimerImage) {
         ASSERT_TRUE(window.openSetup(QString::fromStdString(golden)));
         EXPECT_EQ(window.findChild<QLineEdit*>(QStringLiteral("cycleIdEdit"))->text(), "3");
         EXPECT_EQ(window.findChild<QLineEdit*>(QStringLiteral("cwTextEdit"))->text(), "MOS");
-        EXPECT_EQ(window.windowTitle(), "fox3.tavofox - Mervak's TAVO FOX Control Program V 2.0");
-        ASSERT_TRUE(window.saveSetup(QString::fromStdString(saved)));
+        EXPECT_EQ(window.windowTitle(), "fox3 - Mervak's TAVO FOX Control Program V 2.0");
+        // Save Setup asks in the folder of the setup last used, with its name.
+        operatorAtBoxes.onDialog = [&](QDialog& modal) {
+            auto* chooser = qobject_cast<QFileDialog*>(&modal);
+            ASSERT_NE(chooser, nullptr);
+            EXPECT_EQ(chooser->windowTitle(), "Save As");
+            EXPECT_EQ(chooser->directory(), QFileInfo(QString::fromStdString(golden)).dir());
+            EXPECT_EQ(chooser->selectedFiles(), QStringList{QString::fromStdString(golden)});
+            chooser->selectFile(QString::fromStdString(saved));
+            modal.accept();
+        };
+        for (QAction* action : window.actions())
+            if (action->text() == "&Save Setup...") action->trigger();
+        EXPECT_EQ(window.windowTitle(), "fox3 - Mervak's TAVO FOX Control Program V 2.0");
     }
     EXPECT_TRUE(operatorAtBoxes.texts().isEmpty()) << operatorAtBoxes.texts().join('\n').toStdString();
     // What the window opens it saves unchanged.
