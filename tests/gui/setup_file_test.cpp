@@ -105,7 +105,7 @@ TEST(SetupFile, WriteWholeSetupFromTheMenuNamesTheSetupAndTheTimer) {
     ASSERT_FALSE(operatorAtBoxes.boxes.empty());
     EXPECT_EQ(operatorAtBoxes.boxes.back().text,
               "fox3.tavofox written to the timer on COM7 and verified: Cycle ID 3, MOS");
-    EXPECT_EQ(window.windowTitle(), "fox3.tavofox - Mervak's TAVO FOX Control Program V 2.0");
+    EXPECT_EQ(window.windowTitle(), "fox3 - Mervak's TAVO FOX Control Program V 2.0");
     const auto log = readWriteLog();
     ASSERT_TRUE(log && log->size() == 1);
     EXPECT_EQ(log->front().outcome, operatorAtBoxes.boxes.back().text.toStdString());
