@@ -508,8 +508,8 @@ TEST_F(TavofoxctlTest, ConfigurationBeforeAFailedCwBlockIsAppliedOnlyWhenTheTime
         {[](TimerEmulator& e) { e.faults().hashFaultAfterByte = 20; },
          "configuration applied; CW message not written\n"},
     };
-    for (const auto& [fault, lastLine] : cases) {
-        timer.with([fault](TimerEmulator& e) {
+    for (const auto& [injected, lastLine] : cases) {
+        timer.with([fault = injected](TimerEmulator& e) {
             e.reset();
             e.faults() = EmulatorFaults{};
             fault(e);
